@@ -1,0 +1,102 @@
+#include "cmdline/parser.h"
+
+#include "cmdline/expansion.h"
+#include "common/errors.h"
+#include "common/program.h"
+
+namespace perchlet {
+
+std::int32_t funcCountOccurrences(std::string_view text, std::string_view find) {
+    std::int32_t count = 0;
+    if (find.empty()) {
+        return 0;
+    }
+    for (auto at = text.find(find); at != std::string_view::npos; at = text.find(find, at)) {
+        ++count;
+        at += find.size();
+    }
+    return count;
+}
+
+void subAddField(Program& program, const std::string& value) {
+    if (program.intFieldCount >= 3) {
+        throw errors::subscriptOutOfRange();
+    }
+    std::string& field = program.strInputFields[++program.intFieldCount];
+    field = value;
+    if (!field.empty() && field.front() == '"' && field.back() == '"') {
+        if (field.size() < 2) {
+            throw errors::invalidArgument();
+        }
+        field = field.substr(1, field.size() - 2);
+    }
+}
+
+namespace {
+
+// Positions below are 1-based, as the line syntax is described.
+std::size_t findFrom(std::string_view text, char c, std::size_t position) {
+    const auto at = text.find(c, position - 1);
+    return at == std::string_view::npos ? 0 : at + 1;
+}
+
+std::string middle(std::string_view text, std::size_t start, std::int64_t length) {
+    if (length < 0) {
+        throw errors::invalidArgument();
+    }
+    if (start > text.size()) {
+        return {};
+    }
+    return std::string(text.substr(start - 1, static_cast<std::size_t>(length)));
+}
+
+}  // namespace
+
+bool subParseInputLine(Program& program, const std::string& strLine) {
+    for (int i = 1; i <= 3; ++i) {
+        program.strInputFields[i].clear();
+    }
+    program.intFieldCount = 0;
+
+    if (funcCountOccurrences(strLine, "\"") % 2 != 0) {
+        program.showMessage("Command line '" + strLine + "' appears to be malformed\n\n" +
+                                "Please ensure that commands are properly surrounded by matched "
+                                "quotes where neccessary",
+                            kIconWarning);
+        return false;
+    }
+
+    try {
+        const std::string_view line = strLine;
+        std::size_t start = 1;
+        for (std::size_t comma = findFrom(line, ',', start); comma != 0;
+             comma = findFrom(line, ',', start)) {
+            std::size_t end = comma;
+            const auto segment = middle(line, start, static_cast<std::int64_t>(end - start));
+            if (funcCountOccurrences(segment, "\"") % 2 != 0) {
+                // The comma lies inside a quoted run: the field runs through its closing quote.
+                end = findFrom(line, '"', end) + 1;
+            }
+            subAddField(program, middle(line, start,
+                                        static_cast<std::int64_t>(end) -
+                                            static_cast<std::int64_t>(start)));
+            start = end + 1;
+            if (start > line.size()) {
+                break;
+            }
+        }
+        if (start <= line.size()) {
+            subAddField(program, std::string(line.substr(start - 1)));
+        }
+    } catch (const RunError& error) {
+        const auto report = errorReport(error, "subParseInputLine");
+        program.subWriteTrace(report);
+        program.showMessage(report, kIconError);
+        return false;
+    }
+
+    program.strInputFields[1] = subReplaceEnvironmentVars(program, program.strInputFields[1]);
+    return true;
+}
+
+}  // namespace perchlet

@@ -1,0 +1,29 @@
+#include "common/errors.h"
+
+namespace perchlet {
+
+namespace errors {
+RunError invalidArgument() { return RunError(kInvalidArgument, "Invalid procedure argument"); }
+RunError overflow() { return RunError(kOverflow, "Overflow"); }
+RunError subscriptOutOfRange() { return RunError(kSubscriptOutOfRange, "Subscript out of range"); }
+}  // namespace errors
+
+std::string formatErrorNumber(std::int32_t number) {
+    const std::string digits = std::to_string(number);
+    return number < 0 ? digits : " " + digits;
+}
+
+std::string errorReport(const RunError& error, std::string_view where, bool blankAfterWord,
+                        std::string_view occurred) {
+    std::string text = blankAfterWord ? "Error " : "Error";
+    text += formatErrorNumber(error.number());
+    text += " (";
+    text += error.description();
+    text += ") ";
+    text += occurred;
+    text += ' ';
+    text += where;
+    return text;
+}
+
+}  // namespace perchlet

@@ -1,0 +1,43 @@
+#pragma once
+// Run-time errors: a number and a description, raised by the core and trapped by the procedures
+// that report them.
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace perchlet {
+
+class RunError : public std::runtime_error {
+public:
+    RunError(std::int32_t number, std::string description)
+        : std::runtime_error(description), number_(number), description_(std::move(description)) {}
+    std::int32_t number() const { return number_; }
+    const std::string& description() const { return description_; }
+
+private:
+    std::int32_t number_;
+    std::string description_;
+};
+
+namespace errors {
+inline constexpr std::int32_t kInvalidArgument = 5;
+inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kResourceNotLocated = 1012;
+
+RunError invalidArgument();
+RunError overflow();
+RunError subscriptOutOfRange();
+}  // namespace errors
+
+// The number as a report shows it: a leading blank in place of a plus sign (" 9", "-5").
+std::string formatErrorNumber(std::int32_t number);
+
+// "Error" + number + " (" + description + ") occurred in " + where. Most reports put a blank of
+// their own after the word, which with the sign blank gives two; pass blankAfterWord=false for
+// the ones that do not.
+std::string errorReport(const RunError& error, std::string_view where, bool blankAfterWord = true,
+                        std::string_view occurred = "occurred in");
+
+}  // namespace perchlet

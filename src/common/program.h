@@ -1,0 +1,52 @@
+#pragma once
+// The program-wide values every part reads, and the system services they reach it through.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "common/system.h"
+
+namespace perchlet {
+
+struct Options {
+    bool ExitDisabled = false;
+    std::int32_t ClickMode = 0;  // the tray mouse message that launches; 0: no click launches
+    bool RightMouseMenuDisabled = false;
+};
+
+struct Services {
+    Environment& env;
+    Files& files;
+    MessageBoxes& boxes;
+    Clock& clock;
+    Process& process;
+};
+
+class Program {
+public:
+    explicit Program(Services services) : sys(services) {}
+
+    Services sys;
+
+    std::string strProductName;
+    std::string strVersion;
+    std::string strAppTitle;
+    std::string strDataFolder;
+    std::unique_ptr<OutputFile> logFile;  // the open trace log; none while no log is open
+
+    Options options;
+
+    // The parser's field table: 1 command, 2 tooltip, 3 icon (0 is never used).
+    std::array<std::string, 4> strInputFields;
+    std::int16_t intFieldCount = 0;
+
+    // Appends one time-stamped line to the trace log (does nothing while no log is open).
+    void subWriteTrace(const std::string& message);
+    // A message box with one OK button, titled with the program's title.
+    void showMessage(const std::string& prompt, unsigned iconFlags) {
+        sys.boxes.show(prompt, iconFlags, strAppTitle);
+    }
+};
+
+}  // namespace perchlet

@@ -1,0 +1,130 @@
+#include "startup/startup.h"
+
+#include "cmdline/parser.h"
+#include "common/errors.h"
+#include "common/program.h"
+#include "common/text.h"
+#include "startup/options.h"
+
+namespace perchlet {
+
+namespace {
+
+void setIdentity(Program& program) {
+    const VersionRecord version = program.sys.process.versionRecord();
+    program.strProductName = version.productName;
+    program.strVersion = std::to_string(version.major) + "." + std::to_string(version.minor) +
+                         "." + std::to_string(version.revision);
+    program.strAppTitle = program.strProductName + " v" + program.strVersion;
+}
+
+void chooseWorkingFolder(Program& program) {
+    const std::string appData = program.sys.env.variable("APPDATA");
+    if (appData.empty()) {
+        program.strDataFolder = program.sys.env.variable("TEMP");
+        if (program.strDataFolder.empty()) {
+            // Without either variable the log would land in the root of the current drive.
+            program.strDataFolder = program.sys.process.systemTempFolder();
+        }
+        return;
+    }
+    program.strDataFolder = appData + "\\Perchlet";
+    if (program.sys.files.exists(program.strDataFolder)) {
+        return;
+    }
+    try {
+        program.sys.files.createFolder(program.strDataFolder);
+    } catch (const RunError& error) {
+        program.showMessage("Couldn't create the working folder '" + program.strDataFolder +
+                                "'\n\n" + error.description(),
+                            kIconWarning);
+    }
+}
+
+void openTraceLog(Program& program) {
+    const std::string path = program.strDataFolder + "\\Perchlet.log";
+    try {
+        program.logFile = program.sys.files.openAppend(path);
+    } catch (const RunError& error) {
+        program.showMessage("Couldn't open the trace log '" + path +
+                                "', carrying on without it.\n\n" + error.description(),
+                            kIconWarning);
+    }
+}
+
+void addParsedCommand(Program& program, TrayIconSink& tray, const std::string& line) {
+    if (subParseInputLine(program, line)) {
+        auto& fields = program.strInputFields;
+        tray.AddIconToTray(fields[1], fields[2], fields[3]);
+    }
+}
+
+StartupOutcome readBatchFile(Program& program, TrayIconSink& tray, const std::string& name) {
+    if (!program.sys.files.isOrdinaryFile(name)) {
+        const std::string text =
+            "Couldn't find '" + name + "' file as specified on command line - exiting!";
+        program.subWriteTrace(text);
+        program.showMessage(text, kIconError);
+        return StartupOutcome::EndNow;
+    }
+    program.subWriteTrace("Opening Batch command file '" + name + "'");
+    try {
+        auto file = program.sys.files.openRead(name);
+        std::string line;
+        while (file->readLine(line)) {
+            if ((!line.empty() && line.front() == ';') || trimBlanks(line).empty()) {
+                continue;
+            }
+            program.subWriteTrace("Read batch command line '" + line + "'");
+            addParsedCommand(program, tray, line);
+        }
+    } catch (const RunError& error) {
+        tray.removeAllIcons();
+        const std::string text = "Couldn't read '" + name + "' file as specified on command line (" +
+                                 error.description() + ") - exiting!";
+        program.subWriteTrace(text);
+        program.showMessage(text, kIconError);
+        return StartupOutcome::EndNow;
+    }
+    return StartupOutcome::Run;
+}
+
+StartupOutcome takeCommands(Program& program, TrayIconSink& tray) {
+    const std::string arguments = program.sys.process.commandLineArguments();
+    program.subWriteTrace("Perchlet command line is '" + arguments + "'");
+    if (arguments.empty()) {
+        program.showMessage(
+            "Please supply an appropriate command line.\n\nRefer to the 'Getting started with "
+            "Perchlet' document for full details",
+            kIconWarning);
+        return StartupOutcome::EndNow;
+    }
+    if (toUpper(std::string_view(arguments).substr(0, 7)) == "/BATCH:") {
+        return readBatchFile(program, tray, arguments.substr(7));
+    }
+    addParsedCommand(program, tray, arguments);
+    return StartupOutcome::Run;
+}
+
+}  // namespace
+
+StartupOutcome subMain(Program& program, TrayIconSink& tray) {
+    setIdentity(program);
+    program.sys.process.initCommonControls();
+    chooseWorkingFolder(program);
+    openTraceLog(program);
+    program.subWriteTrace(program.strAppTitle + " - Initializing!");
+    funcReadOptions(program);
+    try {
+        return takeCommands(program, tray);
+    } catch (const RunError& error) {
+        // Nothing below start-up traps this one: leave no icon behind and end.
+        tray.removeAllIcons();
+        const auto report = errorReport(error, "subMain");
+        program.subWriteTrace(report);
+        program.showMessage(report, kIconError);
+        return StartupOutcome::EndNow;
+    }
+}
+
+}  // namespace perchlet
