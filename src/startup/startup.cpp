@@ -68,23 +68,37 @@ StartupOutcome readBatchFile(Program& program, TrayIconSink& tray, const std::st
         return StartupOutcome::EndNow;
     }
     program.subWriteTrace("Opening Batch command file '" + name + "'");
-    try {
-        auto file = program.sys.files.openRead(name);
-        std::string line;
-        while (file->readLine(line)) {
-            if ((!line.empty() && line.front() == ';') || trimBlanks(line).empty()) {
-                continue;
-            }
-            program.subWriteTrace("Read batch command line '" + line + "'");
-            addParsedCommand(program, tray, line);
-        }
-    } catch (const RunError& error) {
+    const auto readFailed = [&](const RunError& error) {
         tray.removeAllIcons();
-        const std::string text = "Couldn't read '" + name + "' file as specified on command line (" +
-                                 error.description() + ") - exiting!";
+        const std::string text = "Couldn't read '" + name +
+                                 "' file as specified on command line (" + error.description() +
+                                 ") - exiting!";
         program.subWriteTrace(text);
         program.showMessage(text, kIconError);
         return StartupOutcome::EndNow;
+    };
+    // Only the file's own failures are reported as such; one raised while adding an icon goes up
+    // to subMain, which names it for what it is.
+    std::unique_ptr<InputFile> file;
+    try {
+        file = program.sys.files.openRead(name);
+    } catch (const RunError& error) {
+        return readFailed(error);
+    }
+    std::string line;
+    for (;;) {
+        try {
+            if (!file->readLine(line)) {
+                break;
+            }
+        } catch (const RunError& error) {
+            return readFailed(error);
+        }
+        if ((!line.empty() && line.front() == ';') || trimBlanks(line).empty()) {
+            continue;
+        }
+        program.subWriteTrace("Read batch command line '" + line + "'");
+        addParsedCommand(program, tray, line);
     }
     return StartupOutcome::Run;
 }

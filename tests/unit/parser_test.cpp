@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include "cmdline/parser.h"
+#include "fakes.h"
+
+namespace perchlet {
+namespace {
+
+using Fields = std::array<std::string, 3>;
+
+Fields fieldsOf(const Program& program) {
+    return {program.strInputFields[1], program.strInputFields[2], program.strInputFields[3]};
+}
+
+TEST(Parser, SplitsFieldsAndRemovesOnePairOfEnclosingQuotes) {
+    struct Case {
+        const char* line;
+        Fields fields;
+    } cases[] = {
+        {"notepad.exe", {"notepad.exe", "", ""}},
+        {"cmd,tip,icon.ico", {"cmd", "tip", "icon.ico"}},
+        {R"("C:\a,b\x.exe",tip)", {R"(C:\a,b\x.exe)", "tip", ""}},
+        {R"("C:\Program Files\x.exe",tip)", {R"(C:\Program Files\x.exe)", "tip", ""}},
+        {R"("C:\Program Files\x.exe" /p,tip)", {R"("C:\Program Files\x.exe" /p)", "tip", ""}},
+        {R"("a" ,b)", {R"("a" )", "b", ""}},
+        {R"(a, "b")", {"a", R"( "b")", ""}},
+        {"a,,c", {"a", "", "c"}},
+        {",tip", {"", "tip", ""}},
+        {"a,b,", {"a", "b", ""}},
+        {"a,b,c,", {"a", "b", "c"}},
+        {R"("a,b",)", {"a,b", "", ""}},
+        {R"("",tip)", {"", "tip", ""}},
+        {R"(say "hi" now)", {R"(say "hi" now)", "", ""}},
+        {"", {"", "", ""}},
+    };
+    for (const auto& c : cases) {
+        testing::FakeSystem system;
+        system.openLog();
+        EXPECT_TRUE(subParseInputLine(system.program, c.line)) << c.line;
+        EXPECT_EQ(fieldsOf(system.program), c.fields) << c.line;
+        EXPECT_TRUE(system.traceMessages().empty()) << c.line;
+        EXPECT_TRUE(system.boxes.shown.empty()) << c.line;
+    }
+}
+
+TEST(Parser, ExpandsOnlyTheCommandField) {
+    testing::FakeSystem system;
+    system.env.variables["Tools"] = R"(C:\Tools)";
+    EXPECT_TRUE(subParseInputLine(system.program, R"(%TOOLS%\run.exe,%tools% tip,%Tools%.ico)"));
+    EXPECT_EQ(fieldsOf(system.program),
+              (Fields{R"(C:\Tools\run.exe)", "%tools% tip", "%Tools%.ico"}));
+}
+
+TEST(Parser, AFailedExpansionStillAcceptsTheLineWithAnEmptyCommand) {
+    testing::FakeSystem system;
+    system.openLog();
+    EXPECT_TRUE(subParseInputLine(system.program, "50% off,tip"));
+    EXPECT_EQ(fieldsOf(system.program), (Fields{"", "tip", ""}));
+    EXPECT_EQ(system.traceMessages().size(), 1u);
+    EXPECT_EQ(system.boxes.shown.size(), 1u);
+}
+
+TEST(Parser, RunTimeErrorsAreTracedShownAndRejectTheLine) {
+    struct Case {
+        const char* line;
+        const char* report;
+    } cases[] = {
+        {"a,b,c,d", "Error  9 (Subscript out of range) occurred in subParseInputLine"},
+        {"a,b,c,,", "Error  9 (Subscript out of range) occurred in subParseInputLine"},
+        {R"(",""",)", "Error  5 (Invalid procedure argument) occurred in subParseInputLine"},
+        {R"(",""")", "Error  5 (Invalid procedure argument) occurred in subParseInputLine"},
+    };
+    for (const auto& c : cases) {
+        testing::FakeSystem system;
+        system.openLog();
+        EXPECT_FALSE(subParseInputLine(system.program, c.line)) << c.line;
+        EXPECT_EQ(system.traceMessages(), std::vector<std::string>{c.report}) << c.line;
+        ASSERT_EQ(system.boxes.shown.size(), 1u) << c.line;
+        EXPECT_EQ(system.boxes.shown[0].prompt, c.report);
+        EXPECT_EQ(system.boxes.shown[0].flags, kIconError);
+        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+    }
+}
+
+TEST(Parser, OddQuotesAreReportedInABoxOnlyAndLeaveNoFields) {
+    for (const char* line : {R"(say "hi,tip)", R"(")", R"("a"b"c)"}) {
+        testing::FakeSystem system;
+        system.openLog();
+        ASSERT_TRUE(subParseInputLine(system.program, "left,over,fields"));
+        EXPECT_FALSE(subParseInputLine(system.program, line)) << line;
+        EXPECT_EQ(fieldsOf(system.program), (Fields{"", "", ""})) << line;
+        EXPECT_TRUE(system.traceMessages().empty()) << line;
+        ASSERT_EQ(system.boxes.shown.size(), 1u) << line;
+        EXPECT_EQ(system.boxes.shown[0].prompt,
+                  std::string("Command line '") + line +
+                      "' appears to be malformed\n\nPlease ensure that commands are properly "
+                      "surrounded by matched quotes where neccessary");
+        EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
+        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+    }
+}
+
+}  // namespace
+}  // namespace perchlet
