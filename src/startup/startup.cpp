@@ -13,12 +13,13 @@ namespace {
 void setIdentity(Program& program) {
     const VersionRecord version = program.sys.process.versionRecord();
     program.strProductName = version.productName;
-    program.strVersion = std::to_string(version.major) + "." + std::to_string(version.minor) +
-                         "." + std::to_string(version.revision);
+    program.strVersion = std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
+                         std::to_string(version.revision);
     program.strAppTitle = program.strProductName + " v" + program.strVersion;
 }
 
-void chooseWorkingFolder(Program& program) {
+// False when the folder could not be made; the user has been told.
+bool chooseWorkingFolder(Program& program) {
     const std::string appData = program.sys.env.variable("APPDATA");
     if (appData.empty()) {
         program.strDataFolder = program.sys.env.variable("TEMP");
@@ -26,11 +27,11 @@ void chooseWorkingFolder(Program& program) {
             // Without either variable the log would land in the root of the current drive.
             program.strDataFolder = program.sys.process.systemTempFolder();
         }
-        return;
+        return true;
     }
     program.strDataFolder = appData + "\\Perchlet";
     if (program.sys.files.exists(program.strDataFolder)) {
-        return;
+        return true;
     }
     try {
         program.sys.files.createFolder(program.strDataFolder);
@@ -38,7 +39,9 @@ void chooseWorkingFolder(Program& program) {
         program.showMessage("Couldn't create the working folder '" + program.strDataFolder +
                                 "'\n\n" + error.description(),
                             kIconWarning);
+        return false;
     }
+    return true;
 }
 
 void openTraceLog(Program& program) {
@@ -125,8 +128,9 @@ StartupOutcome takeCommands(Program& program, TrayIconSink& tray) {
 StartupOutcome subMain(Program& program, TrayIconSink& tray) {
     setIdentity(program);
     program.sys.process.initCommonControls();
-    chooseWorkingFolder(program);
-    openTraceLog(program);
+    if (chooseWorkingFolder(program)) {
+        openTraceLog(program);  // one box is enough when there is no folder for it
+    }
     program.subWriteTrace(program.strAppTitle + " - Initializing!");
     funcReadOptions(program);
     try {

@@ -146,22 +146,31 @@ TEST(StartupFolder, ChoosesAppDataThenTempThenTheSystemTempFolder) {
     }
 }
 
-TEST_F(Startup, GoesOnWithoutALogWhenTheFolderOrTheLogCannotBeMade) {
-    system.files.uncreatable.insert(R"(C:\Data\Perchlet)");
-    system.files.unopenable.insert(testing::FakeSystem::kLogPath);
-    EXPECT_EQ(run("x.exe"), StartupOutcome::Run);
-    ASSERT_EQ(system.boxes.shown.size(), 2u);
-    EXPECT_TRUE(startsWith(system.boxes.shown[0].prompt,
-                           R"(Couldn't create the working folder 'C:\Data\Perchlet')"));
-    EXPECT_TRUE(startsWith(system.boxes.shown[1].prompt,
-                           R"(Couldn't open the trace log 'C:\Data\Perchlet\Perchlet.log')"));
-    for (const auto& box : system.boxes.shown) {
-        EXPECT_EQ(box.flags, kIconWarning);
-        EXPECT_EQ(box.title, kTitle);
+TEST(StartupLog, GoesOnWithoutALogWhenTheFolderOrTheLogCannotBeMade) {
+    struct Case {
+        bool folderFails;
+        const char* box;
+    } cases[] = {
+        {true, R"(Couldn't create the working folder 'C:\Data\Perchlet')"},
+        {false, R"(Couldn't open the trace log 'C:\Data\Perchlet\Perchlet.log')"},
+    };
+    for (const auto& c : cases) {
+        testing::FakeSystem system;
+        RecordingTray tray;
+        system.env.variables["APPDATA"] = R"(C:\Data)";
+        if (c.folderFails) {
+            system.files.uncreatable.insert(R"(C:\Data\Perchlet)");
+        }
+        system.files.unopenable.insert(testing::FakeSystem::kLogPath);
+        system.process.arguments = "x.exe";
+        EXPECT_EQ(subMain(system.program, tray), StartupOutcome::Run);
+        ASSERT_EQ(system.boxes.shown.size(), 1u) << c.box;
+        EXPECT_TRUE(startsWith(system.boxes.shown[0].prompt, c.box));
+        EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
+        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+        EXPECT_FALSE(system.program.logFile);
+        EXPECT_EQ(tray.added.size(), 1u);
     }
-    EXPECT_FALSE(system.program.logFile);
-    EXPECT_TRUE(system.files.lines(testing::FakeSystem::kLogPath).empty());
-    EXPECT_EQ(tray.added.size(), 1u);
 }
 
 TEST(StartupBatch, AnUnreadableBatchFileRemovesTheIconsAndEnds) {

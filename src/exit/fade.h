@@ -1,0 +1,30 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace perchlet {
+
+// "Up" shows the crossed picture; any other word, in any letter case, the normal one.
+bool isFadeUp(std::string_view direction);
+
+// The phase of the icon fade. It is not reset when a fade stops, so the next fade goes on
+// from where the last one left off.
+class FadePhase {
+  public:
+    // One timer tick: flips the phase and gives the direction every icon takes.
+    const char* tick() {
+        blnFadeUp_ = !blnFadeUp_;
+        return blnFadeUp_ ? "Up" : "Down";
+    }
+    bool up() const { return blnFadeUp_; }
+
+  private:
+    bool blnFadeUp_ = false;
+};
+
+// The closing lines a confirmed exit writes to the trace.
+std::string shutdownTraceLine(std::int32_t iconCount);
+inline const std::string kSectionEnd(75, '-');
+
+}  // namespace perchlet

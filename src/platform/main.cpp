@@ -1,0 +1,32 @@
+// Perchlet's entry: start-up, then the message loop while any of its windows exists.
+#include <windows.h>
+
+#include "common/program.h"
+#include "platform/services_win32.h"
+#include "platform/tray_win32.h"
+#include "startup/startup.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    using namespace perchlet;
+    using namespace perchlet::win32;
+
+    Win32Environment environment;
+    Win32Files files;
+    Win32MessageBoxes boxes;
+    Win32Clock clock;
+    Win32Process process;
+    Win32Shell shell;
+    Program program{Services{environment, files, boxes, clock, process}};
+    TrayIcons tray(program, shell, instance);
+
+    if (subMain(program, tray) == StartupOutcome::EndNow || !tray.anyWindow()) {
+        return 0;
+    }
+    // Only the exit question ends the program once icons are up.
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}

@@ -1,0 +1,410 @@
+#include "platform/tray_win32.h"
+
+#include "platform/services_win32.h"
+
+#include <cstddef>
+
+#include "cmdline/command_analysis.h"
+#include "common/errors.h"
+#include "resources/resource_ids.h"
+
+namespace perchlet::win32 {
+
+// The shell reads the first-version record: its size is that of the fields up to the 64-byte tip.
+constexpr DWORD kNotifyRecordSize = NOTIFYICONDATAA_V1_SIZE;
+#ifndef _WIN64
+static_assert(kNotifyRecordSize == 88, "the first-version ANSI record is 88 bytes on 32-bit");
+#endif
+
+namespace {
+
+constexpr char kEntryClass[] = "frmTL";
+constexpr char kCommonClass[] = "frmCommon";
+constexpr UINT_PTR kFadeTimer = 1;
+constexpr UINT kFadeInterval = 800;
+constexpr int kPictureSize = 16;
+
+TrayIcons* theTray = nullptr;
+
+LRESULT CALLBACK entryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* entry = reinterpret_cast<TrayWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (entry != nullptr && theTray != nullptr) {
+        return theTray->entryMessage(*entry, message, wParam, lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK commonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_TIMER && wParam == kFadeTimer && theTray != nullptr) {
+        theTray->tmrFade_Timer();
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void registerClass(HINSTANCE instance, const char* name, WNDPROC procedure) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = name;
+    RegisterClassA(&windowClass);
+}
+
+HWND createHiddenWindow(HINSTANCE instance, const char* className) {
+    // A plain hidden top-level window, not a message-only one: it must hear the shell's
+    // broadcast when the task bar is created again.
+    HWND window = CreateWindowExA(0, className, className, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                                  instance, nullptr);
+    if (window == nullptr) {
+        raiseLastError();
+    }
+    return window;
+}
+
+INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace
+
+CommonWindow::CommonWindow(HINSTANCE instance)
+    : window_(createHiddenWindow(instance, kCommonClass)) {
+    picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
+        instance, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, kPictureSize, kPictureSize, 0)));
+    crossBitmap_ = BitmapHandle(static_cast<HBITMAP>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
+    picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
+    crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
+    HDC screen = GetDC(nullptr);
+    workBitmap_ = BitmapHandle(CreateCompatibleBitmap(screen, kPictureSize, kPictureSize));
+    picWork_ = MemoryDc(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
+}
+
+void CommonWindow::startFade() {
+    SetTimer(window_.get(), kFadeTimer, kFadeInterval, nullptr);
+}
+void CommonWindow::stopTimer() {
+    KillTimer(window_.get(), kFadeTimer);
+}
+
+TrayIcons::TrayIcons(Program& program, Shell& shell, HINSTANCE instance)
+    : program_(program), shell_(shell), instance_(instance) {
+    theTray = this;
+    registerClass(instance, kEntryClass, entryProc);
+    registerClass(instance, kCommonClass, commonProc);
+    taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+}
+
+TrayIcons::~TrayIcons() {
+    removeAllIcons();
+    theTray = nullptr;
+}
+
+CommonWindow& TrayIcons::frmCommon() {
+    if (!frmCommon_) {
+        frmCommon_ = std::make_unique<CommonWindow>(instance_);
+    }
+    return *frmCommon_;
+}
+
+Picture TrayIcons::chooseIcon(std::int32_t, const std::string& command, std::string&,
+                              CommandAnalysis& analysis) {
+    analysis = analyseCommand(command);
+    return frmCommon().picDefault();
+}
+
+Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
+    return std::make_shared<IconHandle>(CopyIcon(trayPicture->get()));
+}
+
+void TrayIcons::fillRecord(const TrayWindow& entry, HICON icon) {
+    nidTray_.cbSize = kNotifyRecordSize;
+    nidTray_.hWnd = entry.window.get();
+    nidTray_.uID = 1;
+    nidTray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    nidTray_.uCallbackMessage = kTrayCallbackMessage;
+    nidTray_.hIcon = icon;
+    const auto tip = tipField(entry.labelToolTip);
+    std::copy(tip.begin(), tip.end(), nidTray_.szTip);
+}
+
+void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
+                              std::string& strIconSpec) {
+    if (lngIconCount_ >= kMaxTrayEntries) {
+        program_.subWriteTrace("Warning: Tray icon limit of " + std::to_string(kMaxTrayEntries) +
+                               " reached, ignoring command '" + strCommand + "'");
+        return;
+    }
+    const std::int32_t n = ++lngIconCount_;
+    program_.subWriteTrace("Adding new icon to Tray for '" + strCommand + "'");
+    try {
+        auto entry = std::make_unique<TrayWindow>();
+        entry->window = WindowHandle(createHiddenWindow(instance_, kEntryClass));
+        entry->mnuPopup = MenuHandle(CreatePopupMenu());
+        for (int index = 1; index <= 5; ++index) {
+            const char* caption = kMenuCaptions[index - 1];
+            if (caption[0] == '-') {
+                AppendMenuA(entry->mnuPopup.get(), MF_SEPARATOR, index, nullptr);
+            } else {
+                const UINT state = index == 5 && program_.options.ExitDisabled ? MF_GRAYED : 0;
+                AppendMenuA(entry->mnuPopup.get(), MF_STRING | state, index, caption);
+            }
+        }
+        CommandAnalysis analysis;
+        entry->picTrayIcon = chooseIcon(n, strCommand, strIconSpec, analysis);
+        entry->picMerged = crossedPicture(entry->picTrayIcon);
+        entry->Tag = std::to_string(n);
+        entry->labelToolTip = strToolTip.empty() ? strCommand : strToolTip;
+        strLaunchTargets_[n] = analysis.launchTarget;
+        strLaunchParameters_[n] = analysis.parameters;
+        if (strToolTip.empty()) {
+            strToolTip = strCommand;
+        }
+        SetWindowLongPtrA(entry->window.get(), GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(entry.get()));
+        frmTrayIcons_[n] = std::move(entry);
+        fillRecord(*frmTrayIcons_[n], frmTrayIcons_[n]->picTrayIcon->get());
+        Shell_NotifyIconA(NIM_ADD, &nidTray_);
+    } catch (const RunError& error) {
+        // Leave no half-built entry behind; the next command still gets its icon.
+        frmTrayIcons_[n].reset();
+        --lngIconCount_;
+        const auto report = errorReport(error, "AddIconToTray");
+        program_.subWriteTrace(report);
+        program_.showMessage(report, kIconError);
+    }
+}
+
+void TrayIcons::subRemoveTrayIcon(HWND window) {
+    nidTray_.hWnd = window;
+    Shell_NotifyIconA(NIM_DELETE, &nidTray_);
+}
+
+void TrayIcons::removeAllIcons() {
+    for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
+        frmTrayIcons_[n].reset();  // destroying the window deletes its icon
+    }
+}
+
+LRESULT TrayIcons::entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = entry.window.get();
+    if (message == kTrayCallbackMessage) {
+        switch (decideTrayEvent(LOWORD(lParam), program_.options)) {
+            case TrayAction::Launch:
+                launchEntry(entry);
+                break;
+            case TrayAction::OpenMenu:
+                showPopupMenu(entry);
+                break;
+            case TrayAction::None:
+                break;
+        }
+        return 0;
+    }
+    if (message == WM_DESTROY) {
+        subRemoveTrayIcon(window);
+        return 0;
+    }
+    if (message == taskbarCreated_ && taskbarCreated_ != 0) {
+        // The shell started again and knows none of our icons: add this one anew.
+        fillRecord(entry, entry.picTrayIcon->get());
+        Shell_NotifyIconA(NIM_ADD, &nidTray_);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TrayIcons::launchEntry(const TrayWindow& entry) {
+    const int n = std::stoi(entry.Tag);
+    funcLaunchCommand(program_, shell_, strLaunchTargets_[n], strLaunchParameters_[n]);
+}
+
+void TrayIcons::showPopupMenu(TrayWindow& entry) {
+    HWND window = entry.window.get();
+    POINT at;
+    GetCursorPos(&at);
+    // Without being the foreground window the menu would not close on a click elsewhere.
+    SetForegroundWindow(window);
+    const int index =
+        TrackPopupMenu(entry.mnuPopup.get(), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
+    PostMessageA(window, WM_NULL, 0, 0);
+    if (index != 0) {
+        mnuVisible_Click(entry, index);
+    }
+}
+
+void TrayIcons::mnuVisible_Click(TrayWindow& entry, int index) {
+    switch (menuItemAction(index)) {
+        case MenuAction::Launch:
+            launchEntry(entry);
+            break;
+        case MenuAction::Exit:
+            exitRequest();
+            break;
+        case MenuAction::None:
+            break;
+    }
+}
+
+void TrayIcons::exitRequest() {
+    if (exitDialog_ != nullptr) {
+        // The question is already open: one is enough.
+        SetForegroundWindow(exitDialog_);
+        return;
+    }
+    program_.subWriteTrace("Exit selected...");
+    fadeFaultReported_ = false;
+    frmCommon().startFade();
+    const std::string question = exitQuestion(lngIconCount_);
+    DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_FRMEXIT), nullptr, exitDialogProc,
+                    reinterpret_cast<LPARAM>(&question));
+    exitDialog_ = nullptr;
+}
+
+void TrayIcons::tmrFade_Timer() {
+    const char* direction = frmCommon().phase().tick();
+    const std::int32_t count = lngIconCount_;
+    for (std::int32_t index = 1; index <= count; ++index) {
+        subFade(index, direction);
+    }
+}
+
+void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
+    try {
+        const TrayWindow* entry =
+            index >= 1 && index <= kMaxTrayEntries ? frmTrayIcons_[index].get() : nullptr;
+        if (entry == nullptr || !IsWindow(entry->window.get())) {
+            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+            raiseLastError();
+        }
+        const Picture& picture = isFadeUp(direction) ? entry->picMerged : entry->picTrayIcon;
+        fillRecord(*entry, picture ? picture->get() : nullptr);
+        Shell_NotifyIconA(NIM_MODIFY, &nidTray_);
+    } catch (const RunError& error) {
+        // Once per fade is enough: a missing window would otherwise report itself every tick.
+        if (!fadeFaultReported_) {
+            fadeFaultReported_ = true;
+            const auto report = errorReport(error, "subFade");
+            program_.subWriteTrace(report);
+            program_.showMessage(report, kIconError);
+        }
+    }
+}
+
+void TrayIcons::subStopFade() {
+    frmCommon().stopTimer();
+    const std::int32_t count = lngIconCount_;
+    for (std::int32_t index = 1; index <= count; ++index) {
+        subFade(index, "Down");
+    }
+}
+
+void TrayIcons::subShutdown() {
+    program_.subWriteTrace(shutdownTraceLine(lngIconCount_));
+    program_.subWriteTrace(kSectionEnd);
+    const std::int32_t count = lngIconCount_;
+    for (std::int32_t index = 1; index <= count; ++index) {
+        frmTrayIcons_[index].reset();
+    }
+    program_.logFile.reset();
+    ExitProcess(0);
+}
+
+void TrayIcons::butNo_Click(HWND dialog) {
+    program_.subWriteTrace("Exit cancelled!");
+    subStopFade();
+    EndDialog(dialog, IDC_BUTNO);
+}
+
+namespace {
+
+// Twips of the dialog's design, turned into pixels of this screen.
+int pixels(int twips, int dpi) {
+    return MulDiv(twips, dpi, 1440);
+}
+
+struct DialogLayout {
+    int id;
+    int left, top, width, height;
+};
+constexpr DialogLayout kLayout[] = {
+    {IDC_LABMSG, 1485, 150, 5580, 570},
+    {IDC_IMAGE1, 450, 525, 495, 480},
+    {IDC_BUTYES, 2610, 825, 1290, 435},
+    {IDC_BUTNO, 4260, 825, 1290, 435},
+};
+
+void layOutDialog(HWND dialog) {
+    HDC screen = GetDC(nullptr);
+    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+    const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    for (const auto& control : kLayout) {
+        MoveWindow(GetDlgItem(dialog, control.id), pixels(control.left, dpiX),
+                   pixels(control.top, dpiY), pixels(control.width, dpiX),
+                   pixels(control.height, dpiY), FALSE);
+    }
+    // The Image1 picture keeps its own 33 by 32 pixels.
+    SetWindowPos(GetDlgItem(dialog, IDC_IMAGE1), nullptr, 0, 0, 33, 32, SWP_NOMOVE | SWP_NOZORDER);
+    RECT frame{0, 0, pixels(7905, dpiX), pixels(1545, dpiY)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
+
+    const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
+    HFONT font = CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                             DEFAULT_PITCH | FF_SWISS, "Verdana");
+    SendDlgItemMessageA(dialog, IDC_LABMSG, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SetPropA(dialog, "labMsgFont", font);
+}
+
+void drawQuestion(const DRAWITEMSTRUCT& item, HINSTANCE instance) {
+    BitmapHandle bitmap(static_cast<HBITMAP>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
+    MemoryDc source(CreateCompatibleDC(item.hDC));
+    Selection selected(source.get(), bitmap.get());
+    TransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
+}
+
+INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetDlgItemTextA(dialog, IDC_LABMSG,
+                            reinterpret_cast<const std::string*>(lParam)->c_str());
+            layOutDialog(dialog);
+            SetForegroundWindow(dialog);
+            return TRUE;  // the focus goes to the first button in the tab order: No
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDC_BUTYES:
+                    theTray->subShutdown();
+                    return TRUE;
+                case IDC_BUTNO:
+                    theTray->butNo_Click(dialog);
+                    return TRUE;
+                default:
+                    return TRUE;  // Escape is no answer
+            }
+        case WM_CLOSE:
+            // Closed without a button: take it as No, so no fade runs on without a question.
+            theTray->butNo_Click(dialog);
+            return TRUE;
+        case WM_DRAWITEM:
+            drawQuestion(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam),
+                         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)));
+            return TRUE;
+        case WM_DESTROY:
+            DeleteObject(static_cast<HFONT>(RemovePropA(dialog, "labMsgFont")));
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+}  // namespace perchlet::win32

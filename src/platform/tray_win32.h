@@ -1,0 +1,130 @@
+#pragma once
+// The tray entries and their hidden windows, the shared window with the fade timer, and the
+// exit question.
+#include <shellapi.h>
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "cmdline/command_analysis.h"
+#include "common/program.h"
+#include "exit/fade.h"
+#include "platform/handles.h"
+#include "startup/startup.h"
+#include "tray/launch.h"
+#include "tray/tray_logic.h"
+
+namespace perchlet::win32 {
+
+// A picture: the icon lives while any picture box holds it.
+using Picture = std::shared_ptr<IconHandle>;
+
+struct MenuTraits {
+    using Handle = HMENU;
+    static constexpr GuiKind kind = GuiKind::Menu;
+    static Handle invalid() { return nullptr; }
+    static void release(Handle h) { DestroyMenu(h); }
+};
+using MenuHandle = Owned<MenuTraits>;
+
+struct WindowTraits {
+    using Handle = HWND;
+    static constexpr GuiKind kind = GuiKind::Window;
+    static Handle invalid() { return nullptr; }
+    static void release(Handle h) {
+        if (IsWindow(h)) {
+            DestroyWindow(h);
+        }
+    }
+};
+using WindowHandle = Owned<WindowTraits>;
+
+// One tray entry's hidden window and what it carries.
+struct TrayWindow {
+    WindowHandle window;
+    std::string Tag;
+    Picture picTrayIcon;
+    Picture picMerged;
+    std::string labelToolTip;
+    MenuHandle mnuPopup;
+};
+
+class IconPictures;
+
+// The shared hidden window: the default and cross pictures, the work surface, the fade timer.
+class CommonWindow {
+  public:
+    explicit CommonWindow(HINSTANCE instance);
+    HWND hwnd() const { return window_.get(); }
+    const Picture& picDefault() const { return picDefault_; }
+    HDC picWork() const { return picWork_.get(); }
+    HDC picCross() const { return picCross_.get(); }
+
+    void startFade();
+    void stopTimer();
+    FadePhase& phase() { return phase_; }
+
+  private:
+    WindowHandle window_;
+    Picture picDefault_;
+    BitmapHandle crossBitmap_;
+    MemoryDc picCross_;
+    BitmapHandle workBitmap_;
+    MemoryDc picWork_;
+    std::unique_ptr<Selection> crossSelection_;
+    std::unique_ptr<Selection> workSelection_;
+    FadePhase phase_;
+};
+
+class TrayIcons : public TrayIconSink {
+  public:
+    TrayIcons(Program& program, Shell& shell, HINSTANCE instance);
+    ~TrayIcons() override;
+
+    void AddIconToTray(std::string& strCommand, std::string& strToolTip,
+                       std::string& strIconSpec) override;
+    void removeAllIcons() override;
+
+    bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
+    std::int32_t iconCount() const { return lngIconCount_; }
+
+    // Window messages of the entries and of the shared window.
+    LRESULT entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam);
+    void tmrFade_Timer();
+
+    void subRemoveTrayIcon(HWND window);
+    void subFade(std::int32_t index, const std::string& direction);
+    void subStopFade();
+    void subShutdown();
+
+    // The exit dialog's buttons.
+    void butNo_Click(HWND dialog);
+
+  private:
+    CommonWindow& frmCommon();
+    void launchEntry(const TrayWindow& entry);
+    void mnuVisible_Click(TrayWindow& entry, int index);
+    void showPopupMenu(TrayWindow& entry);
+    void exitRequest();
+    void fillRecord(const TrayWindow& entry, HICON icon);
+    Picture chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
+                       CommandAnalysis& analysis);
+    Picture crossedPicture(const Picture& trayPicture);
+
+    Program& program_;
+    Shell& shell_;
+    HINSTANCE instance_;
+    std::unique_ptr<CommonWindow> frmCommon_;
+    std::int32_t lngIconCount_ = 0;
+    std::array<std::unique_ptr<TrayWindow>, kMaxTrayEntries + 1> frmTrayIcons_;
+    std::array<std::string, kMaxTrayEntries + 1> strLaunchTargets_;
+    std::array<std::string, kMaxTrayEntries + 1> strLaunchParameters_;
+    NOTIFYICONDATAA nidTray_{};
+    UINT taskbarCreated_ = 0;
+    HWND exitDialog_ = nullptr;
+    bool fadeFaultReported_ = false;
+};
+
+}  // namespace perchlet::win32
