@@ -1,8 +1,8 @@
 #include "platform/services_win32.h"
 
+#include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
-#include <windows.h>
 
 #include <vector>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The tray entries and their hidden windows, the shared window with the fade timer, and the
 // exit question.
-#include <shellapi.h>
 #include <windows.h>
+#include <shellapi.h>
 
 #include <array>
 #include <memory>
