@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what building and testing Perchlet needs on Debian, when it is missing.
+# Wine is the 64-bit one only: 32-bit Linux programs cannot run on every machine.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-dev clang-format python3
+    libgtest-dev libgmock-dev libbenchmark-dev
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
+    wine wine64 xvfb trayer xdotool imagemagick x11-utils
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
