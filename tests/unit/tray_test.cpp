@@ -1,0 +1,149 @@
+#include <gtest/gtest.h>
+
+#include "exit/fade.h"
+#include "fakes.h"
+#include "tray/launch.h"
+#include "tray/tray_logic.h"
+
+namespace perchlet {
+namespace {
+
+class FakeShell : public Shell {
+  public:
+    std::intptr_t result = 42;
+    std::vector<std::pair<std::string, std::string>> opened;
+    std::intptr_t open(const std::string& target, const std::string& parameters) override {
+        opened.emplace_back(target, parameters);
+        return result;
+    }
+};
+
+TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
+    struct Case {
+        std::int32_t clickMode;
+        bool menuDisabled;
+        std::uint32_t message;
+        TrayAction action;
+    } cases[] = {
+        {514, false, 0x202, TrayAction::Launch},  // single click
+        {514, false, 0x203, TrayAction::None},    // the double click is not the chosen one
+        {515, false, 0x203, TrayAction::Launch}, {515, false, 0x202, TrayAction::None},
+        {0, false, 0x202, TrayAction::None},      // no ClickMode: no click launches
+        {0, false, 0x200, TrayAction::None},      // mouse movement
+        {0, false, 0x204, TrayAction::OpenMenu},  // right button pressed
+        {0, false, 0x205, TrayAction::None},      // right button released
+        {0, true, 0x204, TrayAction::None},      {514, true, 0x202, TrayAction::Launch},
+    };
+    for (const auto& c : cases) {
+        Options options;
+        options.ClickMode = c.clickMode;
+        options.RightMouseMenuDisabled = c.menuDisabled;
+        EXPECT_EQ(decideTrayEvent(c.message, options), c.action)
+            << c.clickMode << " " << c.menuDisabled << " " << c.message;
+    }
+}
+
+TEST(TrayMenu, OnlyLaunchAndExitDoAnything) {
+    EXPECT_EQ(menuItemAction(1), MenuAction::Launch);
+    EXPECT_EQ(menuItemAction(5), MenuAction::Exit);
+    for (int index : {0, 2, 3, 4, 6}) {
+        EXPECT_EQ(menuItemAction(index), MenuAction::None) << index;
+    }
+}
+
+TEST(TrayTip, EndsWithANulWithinTheFieldAndPadsWithBlanks) {
+    for (std::size_t length : {0u, 1u, 62u, 63u, 64u, 80u}) {
+        const std::string tip(length, 'x');
+        const auto field = tipField(tip);
+        const std::size_t kept = std::min<std::size_t>(length, 63);
+        EXPECT_EQ(std::string(field.data(), kept), tip.substr(0, kept)) << length;
+        EXPECT_EQ(field[kept], '\0') << length;
+        for (std::size_t i = kept + 1; i < field.size(); ++i) {
+            EXPECT_EQ(field[i], ' ') << length << " at " << i;
+        }
+    }
+}
+
+TEST(ExitTexts, SingularForOneIconAndTheCountOtherwise) {
+    EXPECT_EQ(exitQuestion(1),
+              "Exiting Perchlet will remove the icon currently managed by it. Are you sure?");
+    EXPECT_EQ(exitQuestion(3),
+              "Exiting Perchlet will remove the 3 icons currently managed by it. Are you sure?");
+    EXPECT_EQ(shutdownTraceLine(1), "Unloading 1 icons and terminating...");
+    EXPECT_EQ(kSectionEnd, std::string(75, '-'));
+}
+
+TEST(Fade, AlternatesAndCarriesItsPhaseOverAStop) {
+    FadePhase phase;
+    EXPECT_STREQ(phase.tick(), "Up");
+    EXPECT_STREQ(phase.tick(), "Down");
+    EXPECT_STREQ(phase.tick(), "Up");
+    // A stop here leaves the phase up: the next fade begins with the normal pictures.
+    EXPECT_STREQ(phase.tick(), "Down");
+    for (const char* word : {"Up", "UP", "up", "uP"}) {
+        EXPECT_TRUE(isFadeUp(word)) << word;
+    }
+    for (const char* word : {"Down", "", "U", "Upp", " up"}) {
+        EXPECT_FALSE(isFadeUp(word)) << word;
+    }
+}
+
+class Launching : public ::testing::Test {
+  protected:
+    Launching() { system.openLog(); }
+    testing::FakeSystem system;
+    FakeShell shell;
+};
+
+TEST_F(Launching, TracesTheTargetWithItsParameters) {
+    EXPECT_EQ(funcLaunchCommand(system.program, shell, "notepad.exe", ""), 42);
+    EXPECT_EQ(funcLaunchCommand(system.program, shell, "notepad.exe", "c:\\a.txt"), 42);
+    EXPECT_EQ(
+        system.traceMessages(),
+        (std::vector<std::string>{"Launching 'notepad.exe' (without parameters)",
+                                  "Launching 'notepad.exe' (with parameters of 'c:\\a.txt')"}));
+    EXPECT_TRUE(system.boxes.shown.empty());
+    ASSERT_EQ(shell.opened.size(), 2u);
+    EXPECT_EQ(shell.opened[1].second, "c:\\a.txt");
+}
+
+TEST_F(Launching, AnEmptyTargetOnlyWarnsInTheTrace) {
+    EXPECT_FALSE(funcLaunchCommand(system.program, shell, "", "x").has_value());
+    EXPECT_EQ(system.traceMessages(),
+              std::vector<std::string>{
+                  "Warning: Abandoning launch attempt as command to launch appears to be empty.."});
+    EXPECT_TRUE(shell.opened.empty());
+    EXPECT_TRUE(system.boxes.shown.empty());
+}
+
+TEST_F(Launching, KnownFailuresAreTracedAndShownOthersPassQuietly) {
+    std::size_t named = 0;
+    for (std::intptr_t result = -1; result <= 40; ++result) {
+        testing::FakeSystem fresh;
+        fresh.openLog();
+        shell.result = result;
+        EXPECT_EQ(funcLaunchCommand(fresh.program, shell, "x.doc", ""), result);
+        const char* text = shellFailureText(result);
+        if (text == nullptr) {
+            EXPECT_EQ(fresh.traceMessages().size(), 1u) << result;
+            EXPECT_TRUE(fresh.boxes.shown.empty()) << result;
+            continue;
+        }
+        ++named;
+        EXPECT_EQ(fresh.traceMessages().back(),
+                  std::string("Error: Launch failed - Windows returned '") + text + "'");
+        ASSERT_EQ(fresh.boxes.shown.size(), 1u);
+        EXPECT_EQ(fresh.boxes.shown[0].prompt,
+                  std::string("Launching 'x.doc' (without parameters) failed unexpectedly.\r\r"
+                              "The error returned from Windows was '") +
+                      text + "'");
+        EXPECT_EQ(fresh.boxes.shown[0].flags, kIconWarning);
+    }
+    EXPECT_EQ(named, 13u);
+    EXPECT_STREQ(shellFailureText(2), "The specified file was not found");
+    EXPECT_STREQ(shellFailureText(31),
+                 "There is no application associated with the given file name extension");
+}
+
+}  // namespace
+}  // namespace perchlet
