@@ -77,9 +77,9 @@ bool subParseInputLine(Program& program, const std::string& strLine) {
                 // The comma lies inside a quoted run: the field runs through its closing quote.
                 end = findFrom(line, '"', end) + 1;
             }
-            subAddField(program, middle(line, start,
-                                        static_cast<std::int64_t>(end) -
-                                            static_cast<std::int64_t>(start)));
+            subAddField(program,
+                        middle(line, start,
+                               static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start)));
             start = end + 1;
             if (start > line.size()) {
                 break;

@@ -3,9 +3,15 @@
 namespace perchlet {
 
 namespace errors {
-RunError invalidArgument() { return RunError(kInvalidArgument, "Invalid procedure argument"); }
-RunError overflow() { return RunError(kOverflow, "Overflow"); }
-RunError subscriptOutOfRange() { return RunError(kSubscriptOutOfRange, "Subscript out of range"); }
+RunError invalidArgument() {
+    return RunError(kInvalidArgument, "Invalid procedure argument");
+}
+RunError overflow() {
+    return RunError(kOverflow, "Overflow");
+}
+RunError subscriptOutOfRange() {
+    return RunError(kSubscriptOutOfRange, "Subscript out of range");
+}
 }  // namespace errors
 
 std::string formatErrorNumber(std::int32_t number) {

@@ -11,7 +11,7 @@ bool isFadeUp(std::string_view direction);
 // The phase of the icon fade. It is not reset when a fade stops, so the next fade goes on
 // from where the last one left off.
 class FadePhase {
-  public:
+public:
     // One timer tick: flips the phase and gives the direction every icon takes.
     const char* tick() {
         blnFadeUp_ = !blnFadeUp_;
@@ -19,7 +19,7 @@ class FadePhase {
     }
     bool up() const { return blnFadeUp_; }
 
-  private:
+private:
     bool blnFadeUp_ = false;
 };
 

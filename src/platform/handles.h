@@ -18,7 +18,7 @@ void countReleased(GuiKind kind);
 
 template <typename Traits>
 class Owned {
-  public:
+public:
     using Handle = typename Traits::Handle;
 
     Owned() = default;
@@ -51,7 +51,7 @@ class Owned {
         }
     }
 
-  private:
+private:
     Handle handle_ = Traits::invalid();
 };
 
@@ -102,7 +102,7 @@ using FileHandle = Owned<FileTraits>;
 
 // Selects an object into a device context for one scope and puts the old one back.
 class Selection {
-  public:
+public:
     Selection(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
     Selection(const Selection&) = delete;
     Selection& operator=(const Selection&) = delete;
@@ -112,7 +112,7 @@ class Selection {
         }
     }
 
-  private:
+private:
     HDC dc_;
     HGDIOBJ old_;
 };

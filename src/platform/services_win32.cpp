@@ -87,7 +87,7 @@ void Win32Files::createFolder(const std::string& path) {
 namespace {
 
 class AppendFile : public OutputFile {
-  public:
+public:
     explicit AppendFile(FileHandle file) : file_(std::move(file)) {}
     void writeLine(const std::string& text) override {
         // One unbuffered write per line: a line is in the file once the call returns, and two
@@ -101,12 +101,12 @@ class AppendFile : public OutputFile {
         }
     }
 
-  private:
+private:
     FileHandle file_;
 };
 
 class LineReader : public InputFile {
-  public:
+public:
     explicit LineReader(FileHandle file) : file_(std::move(file)) {}
     bool readLine(std::string& line) override {
         line.clear();
@@ -131,7 +131,7 @@ class LineReader : public InputFile {
         }
     }
 
-  private:
+private:
     bool fill() {
         buffer_.resize(64 * 1024);
         DWORD read = 0;

@@ -9,24 +9,24 @@ namespace perchlet::win32 {
 [[noreturn]] void raiseLastError();
 
 class Win32Environment : public Environment {
-  public:
+public:
     std::string variable(const std::string& name) const override;
 };
 
 class Win32MessageBoxes : public MessageBoxes {
-  public:
+public:
     void show(const std::string& prompt, unsigned iconFlags, const std::string& title) override;
 };
 
 class Win32Clock : public Clock {
-  public:
+public:
     LocalTime now() const override;
     std::string dateSeparator() const override;
     std::string timeSeparator() const override;
 };
 
 class Win32Files : public Files {
-  public:
+public:
     bool isOrdinaryFile(const std::string& path) const override;
     bool exists(const std::string& path) const override;
     void createFolder(const std::string& path) override;
@@ -35,7 +35,7 @@ class Win32Files : public Files {
 };
 
 class Win32Process : public Process {
-  public:
+public:
     VersionRecord versionRecord() const override;
     std::string commandLineArguments() const override;
     std::string executableFolder() const override;
@@ -44,7 +44,7 @@ class Win32Process : public Process {
 };
 
 class Win32Shell : public Shell {
-  public:
+public:
     std::intptr_t open(const std::string& target, const std::string& parameters) override;
 };
 

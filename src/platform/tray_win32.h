@@ -55,7 +55,7 @@ class IconPictures;
 
 // The shared hidden window: the default and cross pictures, the work surface, the fade timer.
 class CommonWindow {
-  public:
+public:
     explicit CommonWindow(HINSTANCE instance);
     HWND hwnd() const { return window_.get(); }
     const Picture& picDefault() const { return picDefault_; }
@@ -66,7 +66,7 @@ class CommonWindow {
     void stopTimer();
     FadePhase& phase() { return phase_; }
 
-  private:
+private:
     WindowHandle window_;
     Picture picDefault_;
     BitmapHandle crossBitmap_;
@@ -79,7 +79,7 @@ class CommonWindow {
 };
 
 class TrayIcons : public TrayIconSink {
-  public:
+public:
     TrayIcons(Program& program, Shell& shell, HINSTANCE instance);
     ~TrayIcons() override;
 
@@ -102,7 +102,7 @@ class TrayIcons : public TrayIconSink {
     // The exit dialog's buttons.
     void butNo_Click(HWND dialog);
 
-  private:
+private:
     CommonWindow& frmCommon();
     void launchEntry(const TrayWindow& entry);
     void mnuVisible_Click(TrayWindow& entry, int index);

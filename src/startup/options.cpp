@@ -44,7 +44,9 @@ std::vector<std::string> splitOptionItems(std::string_view line) {
 
 namespace {
 
-const char* boolText(bool value) { return value ? "True" : "False"; }
+const char* boolText(bool value) {
+    return value ? "True" : "False";
+}
 
 class OptionsReader {
 public:

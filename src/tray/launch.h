@@ -8,7 +8,7 @@ namespace perchlet {
 class Program;
 
 class Shell {
-  public:
+public:
     virtual ~Shell() = default;
     // Opens the target with the verb "Open"; the shell's return value (above 32 on success).
     virtual std::intptr_t open(const std::string& target, const std::string& parameters) = 0;

@@ -21,7 +21,8 @@ private:
 
 class FakeInputFile : public InputFile {
 public:
-    FakeInputFile(std::string text, std::size_t failAfter) : text_(std::move(text)), failAfter_(failAfter) {}
+    FakeInputFile(std::string text, std::size_t failAfter)
+        : text_(std::move(text)), failAfter_(failAfter) {}
     bool readLine(std::string& line) override {
         if (read_ == failAfter_) {
             throw RunError(62, "Input past end of file");
@@ -35,7 +36,9 @@ public:
             at_ = text_.size();
         } else {
             line = text_.substr(at_, end - at_);
-            at_ = end + ((text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n') ? 2 : 1);
+            at_ =
+                end +
+                ((text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n') ? 2 : 1);
         }
         ++read_;
         return true;

@@ -55,9 +55,9 @@ public:
     std::map<std::string, std::string> contents;  // ordinary files
     std::set<std::string> hidden;                 // files that exist but are hidden or system
     std::set<std::string> folders;
-    std::set<std::string> unopenable;      // exist, but opening them fails
-    std::set<std::string> failingWrites;   // appends to these fail
-    std::set<std::string> uncreatable;     // folders that cannot be created
+    std::set<std::string> unopenable;                       // exist, but opening them fails
+    std::set<std::string> failingWrites;                    // appends to these fail
+    std::set<std::string> uncreatable;                      // folders that cannot be created
     std::map<std::string, std::size_t> failReadAfterLines;  // read error after N lines
 
     bool isOrdinaryFile(const std::string& path) const override {

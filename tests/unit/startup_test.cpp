@@ -11,7 +11,7 @@ constexpr const char* kTitle = "Perchlet! v1.1.0";
 constexpr const char* kBatch = R"(C:\b.txt)";
 
 class RecordingTray : public TrayIconSink {
-  public:
+public:
     std::vector<Lines> added;  // command, tooltip, icon of each call
     int removals = 0;
     int failOnCall = 0;  // 1-based call that raises a run-time error; 0: none

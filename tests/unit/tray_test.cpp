@@ -9,7 +9,7 @@ namespace perchlet {
 namespace {
 
 class FakeShell : public Shell {
-  public:
+public:
     std::intptr_t result = 42;
     std::vector<std::pair<std::string, std::string>> opened;
     std::intptr_t open(const std::string& target, const std::string& parameters) override {
@@ -89,7 +89,7 @@ TEST(Fade, AlternatesAndCarriesItsPhaseOverAStop) {
 }
 
 class Launching : public ::testing::Test {
-  protected:
+protected:
     Launching() { system.openLog(); }
     testing::FakeSystem system;
     FakeShell shell;
