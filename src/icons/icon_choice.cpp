@@ -1,0 +1,111 @@
+#include "icons/icon_choice.h"
+
+#include <cmath>
+
+#include "cmdline/expansion.h"
+#include "common/program.h"
+#include "common/text.h"
+#include "icons/association.h"
+#include "icons/extraction.h"
+#include "icons/icon_numbers.h"
+
+namespace perchlet {
+
+namespace {
+
+IconChoice useDefault(Program& program, const std::string& strIconSpec, const std::string& why) {
+    program.subWriteTrace("Warning: " + why + ", using default instead");
+    return {strIconSpec, true};
+}
+
+}  // namespace
+
+IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,
+                          const CommandAnalysis& analysis, std::string& strIconSpec,
+                          std::int32_t n) {
+    if (toLower(strIconSpec).find(".ico") != std::string::npos) {
+        return {strIconSpec};
+    }
+
+    program.subWriteTrace("Determining associated icon for '" + analysis.extension + "'");
+    const std::string association = toLower(
+        funcFindFileAssociation(program, services.registry, analysis.extension, analysis.isUrl));
+    if (association.empty()) {
+        program.subWriteTrace("Couldn't determine associated icon!");
+        return {strIconSpec};
+    }
+    program.subWriteTrace("Associated icon found to be '" + association + "'");
+
+    if (const auto ico = association.find(".ico"); ico != std::string::npos) {
+        strIconSpec = association.substr(0, ico + 4);
+        return {strIconSpec};
+    }
+
+    const auto comma = association.find(',');
+    std::string modulePath = association.substr(0, comma);
+    std::int32_t iconNumber = 0;
+    if (comma != std::string::npos) {
+        const auto next = association.find(',', comma + 1);
+        const std::string piece = association.substr(
+            comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1);
+        const auto value = parseWholeNumber(piece);
+        const auto rounded = value ? roundToInt32(std::fabs(*value)) : std::nullopt;
+        if (!rounded) {
+            return useDefault(program, strIconSpec,
+                              "icon number '" + piece + "' of associated icon '" + association +
+                                  "' isn't usable");
+        }
+        iconNumber = *rounded;
+    }
+
+    const double userNumber = scanLeadingNumber(strIconSpec);
+    if (userNumber > 0) {
+        program.subWriteTrace("Overriding determined icon number of '" +
+                              std::to_string(iconNumber) + "' with user specified one of '" +
+                              formatWholeNumber(strIconSpec) + "'");
+        const auto rounded = roundToInt32(userNumber);
+        if (!rounded) {
+            return useDefault(program, strIconSpec,
+                              "icon number '" + strIconSpec + "' is out of range");
+        }
+        iconNumber = *rounded;
+    }
+
+    if (modulePath == "\"") {
+        return useDefault(program, strIconSpec,
+                          "associated icon '" + association + "' names no file");
+    }
+    if (modulePath.size() >= 2 && modulePath.front() == '"' && modulePath.back() == '"') {
+        modulePath = modulePath.substr(1, modulePath.size() - 2);
+    }
+    if (modulePath == "%1") {
+        // The type's icon is the file itself.
+        modulePath = analysis.launchTarget.empty() ? strCommand : analysis.launchTarget;
+    }
+    if (endsWith(modulePath, ".mui")) {
+        modulePath.resize(modulePath.size() - 4);
+    }
+    modulePath = subReplaceEnvironmentVars(program, modulePath);
+
+    strIconSpec = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
+    subExtractIcons(program, services, modulePath, strIconSpec, iconNumber);
+    return {strIconSpec};
+}
+
+bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists) {
+    if (choice.useDefault) {
+        return false;
+    }
+    if (!fileExists) {
+        program.subWriteTrace("Warning: icon '" + choice.path +
+                              "' wasn't found, using default instead");
+        return false;
+    }
+    return true;
+}
+
+void subTraceUnloadableIcon(Program& program, const std::string& path) {
+    program.subWriteTrace("Warning: icon '" + path + "' couldn't be loaded, using default instead");
+}
+
+}  // namespace perchlet

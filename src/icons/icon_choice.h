@@ -1,0 +1,36 @@
+#pragma once
+// Which icon file a tray entry shows: the user's own .ico file, an .ico file that the registry
+// names for the command's type, or an icon group copied out of the module that the registry names
+// into the entry's icon holding file.
+#include <cstdint>
+#include <string>
+
+#include "cmdline/command_analysis.h"
+#include "icons/icon_system.h"
+
+namespace perchlet {
+
+class Program;
+
+struct IconChoice {
+    std::string path;         // the icon file to try: strIconSpec after the choice
+    bool useDefault = false;  // the choice failed and was traced: show the default icon at once
+};
+
+// Settles the icon file of entry n for a command analysed as `analysis`, tracing each step, and
+// replaces strIconSpec by the path of the file chosen. A module's icon is first extracted to
+// strDataFolder\n.ico. A positive number leading strIconSpec overrides the registry's icon number.
+// A failure (an association whose icon number is no usable number, or that names a lone double
+// quote) is traced and asks for the default icon; the entry goes on without its own icon.
+IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,
+                          const CommandAnalysis& analysis, std::string& strIconSpec,
+                          std::int32_t n);
+
+// Whether to load choice.path as the tray picture, given whether it is an ordinary file
+// (program.sys.files.isOrdinaryFile). False means the default icon; a missing file is traced.
+bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists);
+
+// Traces that an existing icon file could not be loaded as a picture and the default is shown.
+void subTraceUnloadableIcon(Program& program, const std::string& path);
+
+}  // namespace perchlet

@@ -1,0 +1,278 @@
+#include <gtest/gtest.h>
+
+#include "fakes.h"
+#include "icon_fakes.h"
+#include "icons/icon_choice.h"
+#include "icons/icon_numbers.h"
+
+namespace perchlet {
+namespace {
+
+using testing::FakeModule;
+
+const std::string kHolding = "C:\\Data\\Perchlet\\3.ico";
+
+// A module whose group k is named "#" + (1000 + k), so a lookup tells which group was chosen.
+FakeModule manyGroups() {
+    FakeModule module;
+    for (std::uint16_t k = 0; k < 200; ++k) {
+        module.addGroup("#" + std::to_string(1000 + k),
+                        testing::groupBytes({{16, 16, 0, 1, 32, 4, 1}}));
+    }
+    module.addImage(1, testing::imageBytes(1, 4));
+    return module;
+}
+
+struct Choice {
+    testing::FakeSystem system;
+    testing::FakeIconServices icons;
+
+    Choice() {
+        system.openLog();
+        system.env.variables = {{"SystemRoot", "C:\\Windows"}};
+    }
+    // Registers `icon` as the DefaultIcon of the command's type.
+    void associate(const std::string& icon, const std::string& command = "C:\\a.txt") {
+        icons.registry.set(RegistryRoot::ClassesRoot, analyseCommand(command).extension, "",
+                           "someclass");
+        icons.registry.set(RegistryRoot::ClassesRoot, "someclass\\DefaultIcon", "", icon);
+    }
+    IconChoice choose(const std::string& command, std::string& spec) {
+        return funcChooseIcon(system.program, icons.services, command, analyseCommand(command),
+                              spec, 3);
+    }
+};
+
+TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
+    struct Case {
+        const char* association;
+        const char* command;
+        const char* spec;
+        std::string module;
+        int group;
+        std::string overrideTrace;
+    } cases[] = {
+        {"%SystemRoot%\\system32\\shell32.dll,-154", "C:\\a.txt", "",
+         "C:\\Windows\\system32\\shell32.dll", 154, ""},
+        {"\"C:\\Program Files\\App\\app.exe\",1", "C:\\a.txt", "",
+         "c:\\program files\\app\\app.exe", 1, ""},
+        {"shell32.dll.mui,3", "C:\\a.txt", "", "shell32.dll", 3, ""},
+        {"%1", "C:\\Tools\\tool.exe -v", "", "C:\\Tools\\tool.exe", 0, ""},
+        {"\"%1\"", "C:\\Tools\\tool.exe", "", "C:\\Tools\\tool.exe", 0, ""},
+        {"%1,2", "C:\\Tools\\tool.MUI", "", "C:\\Tools\\tool.MUI", 2, ""},
+        {"X.DLL", "C:\\a.txt", "", "x.dll", 0, ""},
+        {"x.dll, 7 ,9", "C:\\a.txt", "", "x.dll", 7, ""},
+        {"x.dll,2.5", "C:\\a.txt", "", "x.dll", 2, ""},
+        {"x.dll,3.5", "C:\\a.txt", "", "x.dll", 4, ""},
+        {"x.dll,-1e2", "C:\\a.txt", "", "x.dll", 100, ""},
+        {"x.dll,154", "C:\\a.txt", "5", "x.dll", 5,
+         "Overriding determined icon number of '154' with user specified one of '5'"},
+        {"x.dll,154", "C:\\a.txt", " 5abc", "x.dll", 5,
+         "Overriding determined icon number of '154' with user specified one of ' 5abc'"},
+        {"x.dll", "C:\\a.txt", "2.5", "x.dll", 2,
+         "Overriding determined icon number of '0' with user specified one of '3'"},
+        {"x.dll,4", "C:\\a.txt", "0", "x.dll", 4, ""},
+        {"x.dll,4", "C:\\a.txt", "-2", "x.dll", 4, ""},
+        {"x.dll,4", "C:\\a.txt", "abc", "x.dll", 4, ""},
+    };
+    for (const auto& c : cases) {
+        Choice x;
+        x.associate(c.association, c.command);
+        x.icons.modules.modules[c.module] = manyGroups();
+        std::string spec = c.spec;
+        const IconChoice choice = x.choose(c.command, spec);
+
+        EXPECT_EQ(choice.path, kHolding) << c.association;
+        EXPECT_FALSE(choice.useDefault) << c.association;
+        EXPECT_EQ(spec, kHolding) << c.association;
+        EXPECT_EQ(x.icons.modules.opened, std::vector<std::string>{c.module}) << c.association;
+        ASSERT_FALSE(x.icons.modules.lookups.empty()) << c.association;
+        EXPECT_EQ(x.icons.modules.lookups[0], "14:#" + std::to_string(1000 + c.group))
+            << c.association;
+        EXPECT_EQ(x.icons.holdingFiles.files.count(kHolding), 1u) << c.association;
+
+        const std::string extension = analyseCommand(c.command).extension;
+        std::vector<std::string> trace = {
+            "Determining associated icon for '" + extension + "'",
+            "Associated icon found to be '" + toLower(c.association) + "'"};
+        if (!c.overrideTrace.empty()) {
+            trace.push_back(c.overrideTrace);
+        }
+        EXPECT_EQ(x.system.traceMessages(), trace) << c.association;
+        EXPECT_TRUE(x.system.boxes.shown.empty()) << c.association;
+    }
+}
+
+TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
+    struct Case {
+        const char* spec;
+        const char* association;  // nullptr: none is looked up
+        std::string path;
+    } cases[] = {
+        {"C:\\Icons\\App.ICO", nullptr, "C:\\Icons\\App.ICO"},
+        {"\"%TEMP%\\my.ico.old\"", nullptr, "\"%TEMP%\\my.ico.old\""},
+        {"", "C:\\Icons\\Doc.ICO,0", "c:\\icons\\doc.ico"},
+        {"5", "%SystemRoot%\\doc.ico", "%systemroot%\\doc.ico"},
+    };
+    for (const auto& c : cases) {
+        Choice x;
+        if (c.association) {
+            x.associate(c.association);
+        }
+        std::string spec = c.spec;
+        const IconChoice choice = x.choose("C:\\a.txt", spec);
+        EXPECT_EQ(choice.path, c.path) << c.spec;
+        EXPECT_EQ(spec, c.path) << c.spec;
+        EXPECT_FALSE(choice.useDefault) << c.spec;
+        EXPECT_TRUE(x.icons.modules.opened.empty()) << c.spec;
+        const auto trace = x.system.traceMessages();
+        if (c.association) {
+            EXPECT_EQ(trace.size(), 2u) << c.spec;  // no override of a file's icon
+        } else {
+            EXPECT_TRUE(trace.empty()) << c.spec;
+            EXPECT_TRUE(x.icons.registry.reads.empty()) << c.spec;
+        }
+    }
+}
+
+TEST(IconChoice, ACommandWithoutTypeGetsTheShellDefaultFromItsHoldingFile) {
+    Choice x;
+    x.icons.modules.modules["C:\\Windows\\system32\\shell32.dll"] = manyGroups();
+    std::string spec;
+    const IconChoice choice = x.choose("C:\\Folder", spec);
+    EXPECT_EQ(choice.path, kHolding);
+    ASSERT_FALSE(x.icons.modules.lookups.empty());
+    EXPECT_EQ(x.icons.modules.lookups[0], "14:#1000");
+    EXPECT_EQ(x.system.traceMessages(),
+              (std::vector<std::string>{
+                  "Determining associated icon for ''",
+                  "No specific file association found, using default...",
+                  "Associated icon found to be '%systemroot%\\system32\\shell32.dll,0'"}));
+}
+
+TEST(IconChoice, AFailedLookUpLeavesTheSpecificationToBeTried) {
+    Choice x;
+    x.icons.registry.failingKeys.insert(".txt");
+    std::string spec = "7";
+    const IconChoice choice = x.choose("C:\\a.txt", spec);
+    EXPECT_EQ(spec, "7");
+    EXPECT_EQ(choice.path, "7");
+    EXPECT_FALSE(choice.useDefault);
+    const auto trace = x.system.traceMessages();
+    ASSERT_EQ(trace.size(), 3u);
+    EXPECT_EQ(trace[2], "Couldn't determine associated icon!");
+}
+
+TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
+    struct Case {
+        const char* association;
+        const char* spec;
+        std::string warning;
+    } cases[] = {
+        {"x.dll,abc", "", "Warning: icon number 'abc' of associated icon 'x.dll,abc' isn't usable"},
+        {"x.dll,", "", "Warning: icon number '' of associated icon 'x.dll,' isn't usable"},
+        {"x.dll,,1", "", "Warning: icon number '' of associated icon 'x.dll,,1' isn't usable"},
+        {"x.dll,-2147483648", "",
+         "Warning: icon number '-2147483648' of associated icon 'x.dll,-2147483648' isn't usable"},
+        {"\",1", "", "Warning: associated icon '\",1' names no file"},
+        {"x.dll,1", "1e10", "Warning: icon number '1e10' is out of range"},
+    };
+    for (const auto& c : cases) {
+        Choice x;
+        x.associate(c.association);
+        std::string spec = c.spec;
+        const IconChoice choice = x.choose("C:\\a.txt", spec);
+        EXPECT_TRUE(choice.useDefault) << c.association;
+        EXPECT_EQ(spec, c.spec) << c.association;
+        EXPECT_TRUE(x.icons.modules.opened.empty()) << c.association;
+        EXPECT_EQ(x.system.traceMessages().back(), c.warning + ", using default instead")
+            << c.association;
+        EXPECT_FALSE(funcUseIconFile(x.system.program, choice, true)) << c.association;
+    }
+}
+
+TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
+    struct Case {
+        IconChoice choice;
+        bool exists;
+        bool load;
+        std::vector<std::string> trace;
+    } cases[] = {
+        {{kHolding, false}, true, true, {}},
+        {{kHolding, false},
+         false,
+         false,
+         {"Warning: icon '" + kHolding + "' wasn't found, using default instead"}},
+        {{"", false}, false, false, {"Warning: icon '' wasn't found, using default instead"}},
+        {{"5", true}, false, false, {}},
+    };
+    for (const auto& c : cases) {
+        testing::FakeSystem system;
+        system.openLog();
+        EXPECT_EQ(funcUseIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
+        EXPECT_EQ(system.traceMessages(), c.trace) << c.choice.path;
+    }
+}
+
+TEST(IconNumbers, ReadNumbersAsWholeTextsAndAsLeadingText) {
+    struct Case {
+        const char* text;
+        std::optional<double> whole;
+        double leading;
+    } cases[] = {
+        {"", std::nullopt, 0},
+        {"  ", std::nullopt, 0},
+        {"154", 154, 154},
+        {" -154 ", -154, -154},
+        {"+3", 3, 3},
+        {"2.5", 2.5, 2.5},
+        {".5", 0.5, 0.5},
+        {"5.", 5, 5},
+        {"1e3", 1000, 1000},
+        {"1D2", 100, 100},
+        {"1e", std::nullopt, 1},
+        {"1e+x", std::nullopt, 1},
+        {"5abc", std::nullopt, 5},
+        {"\t7", 7, 7},
+        {"1 2", std::nullopt, 1},
+        {"-", std::nullopt, 0},
+        {"-.", std::nullopt, 0},
+        {"abc5", std::nullopt, 0},
+        {"0x10", std::nullopt, 0},
+        {"inf", std::nullopt, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parseWholeNumber(c.text), c.whole) << c.text;
+        EXPECT_EQ(scanLeadingNumber(c.text), c.leading) << c.text;
+    }
+}
+
+TEST(IconNumbers, RoundHalvesToEvenWithin32BitsAndFormatHalvesAwayFromZero) {
+    const std::pair<double, std::optional<std::int32_t>> rounding[] = {
+        {0.5, 0},
+        {1.5, 2},
+        {2.5, 2},
+        {-2.5, -2},
+        {-3.5, -4},
+        {2.4999, 2},
+        {2.5001, 3},
+        {2147483647.4, 2147483647},
+        {2147483647.5, {}},
+        {-2147483648.5, -2147483648},
+        {-2147483649.0, {}},
+        {1e300, {}},
+    };
+    for (const auto& [value, rounded] : rounding) {
+        EXPECT_EQ(roundToInt32(value), rounded) << value;
+    }
+    const std::pair<const char*, const char*> formats[] = {
+        {"5", "5"},    {" 5 ", "5"},    {"2.5", "3"},     {"0.4", "0"},
+        {"-0.4", "0"}, {"1e3", "1000"}, {"5abc", "5abc"}, {"", ""},
+    };
+    for (const auto& [text, formatted] : formats) {
+        EXPECT_EQ(formatWholeNumber(text), formatted) << text;
+    }
+}
+
+}  // namespace
+}  // namespace perchlet
