@@ -1,0 +1,835 @@
+#!/usr/bin/env python3
+"""Runs Perchlet.exe under Wine for the end-to-end tests.
+
+As a command:
+    harness.py start    fresh Wine prefix, Xvfb on a free display, trayer on it, wineboot
+    harness.py stop     ends everything `start` began and removes its temporary folders
+    harness.py status   prints the recorded session
+
+The session is recorded in $PERCHLET_STATE/state.json; test files find it there. A test file run
+on its own (no recorded session) starts a private session and stops it when it exits.
+
+As a library (see WineTestCase for the usual entry point):
+    session = Session.current()
+    with session.perchlet("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines)}) as run:
+        run.wait_for_exit()
+        run.messages()      # trace log messages, time stamps and indent stripped
+        run.boxes()         # every message box text shown so far
+
+Every process the harness starts is ended by its own process id; Wine's own background processes
+end with `wineserver -k` for the session's prefix.
+"""
+
+import atexit
+import codecs
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+from dataclasses import dataclass
+from pathlib import Path
+
+APP_TITLE = "Perchlet! v1.1.0"
+REPO = Path(__file__).resolve().parents[2]
+# The program's text crosses to files in the ANSI code page; Wine's default locale uses 1252.
+ANSI = "cp1252"
+# Exit codes of launch_exact.exe besides the program's own.
+LAUNCH_BAD_REQUEST = 0xE0000001
+LAUNCH_NOT_STARTED = 0xE0000002
+LAUNCH_TIMED_OUT = 0xE0000003
+
+
+def _log(text):
+    print(f"[harness] {text}", file=sys.stderr, flush=True)
+
+
+def build_dir():
+    return Path(os.environ.get("PERCHLET_BUILD", REPO / "build" / "windows-x64"))
+
+
+def state_dir():
+    return Path(os.environ.get("PERCHLET_STATE", REPO / "build" / "native" / "wine-session"))
+
+
+# ---------------------------------------------------------------------------------------------
+# Processes
+
+
+def _pid_alive(pid):
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            # A zombie has ended already; only its parent has not collected it yet.
+            return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except (OSError, IndexError):
+        return False
+
+
+def _argv(pid):
+    try:
+        return Path(f"/proc/{pid}/cmdline").read_bytes().split(b"\0")
+    except OSError:
+        return []
+
+
+def _environ(pid):
+    try:
+        entries = Path(f"/proc/{pid}/environ").read_bytes().split(b"\0")
+    except OSError:
+        return {}
+    result = {}
+    for entry in entries:
+        name, _, value = entry.partition(b"=")
+        result[name.decode(errors="replace")] = value.decode(errors="replace")
+    return result
+
+
+def _start_time(pid):
+    """When the process started (clock ticks since boot): with the id, it names one process."""
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return int(stat.read().rsplit(")", 1)[1].split()[19])
+    except (OSError, IndexError, ValueError):
+        return None
+
+
+def _kill_pid(pid, started=None, grace=3.0):
+    """Ends one process by id: TERM, then KILL. With `started` given, a process that started at
+    another time is left alone: the id was reused by someone else."""
+    if not _pid_alive(pid):
+        return
+    if started is not None and _start_time(pid) != started:
+        return
+    for sig, wait in ((signal.SIGTERM, grace), (signal.SIGKILL, grace)):
+        try:
+            os.kill(pid, sig)
+        except ProcessLookupError:
+            return
+        deadline = time.monotonic() + wait
+        while time.monotonic() < deadline:
+            try:
+                # Collects it when it is our own child; otherwise init does.
+                os.waitpid(pid, os.WNOHANG)
+            except ChildProcessError:
+                pass
+            if not _pid_alive(pid):
+                return
+            time.sleep(0.05)
+
+
+def _spawn(argv, env, out_path, cwd=None):
+    """Starts a background process whose output goes to a file: Wine's helpers inherit the
+    handles of whoever starts them, and a pipe would keep the test runner waiting for them."""
+    with open(out_path, "ab") as out:
+        return subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+                                cwd=cwd, start_new_session=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# Paths
+
+
+def _resolve_case_insensitive(base, parts):
+    """Wine matches file names without regard to case; so does this look-up."""
+    path = Path(base)
+    for part in parts:
+        candidate = path / part
+        if not candidate.exists() and path.is_dir():
+            for entry in path.iterdir():
+                if entry.name.lower() == part.lower():
+                    candidate = entry
+                    break
+        path = candidate
+    return path
+
+
+# ---------------------------------------------------------------------------------------------
+# Message box texts
+
+
+_MSGBOX_TRACE = re.compile(r'^(?:[0-9.]+:)?[0-9a-f]+:trace:msgbox:MSGBOX_OnInit (L".*)$')
+
+
+def decode_wine_string(text):
+    """Decodes Wine's debug form of a wide string (L"..." with C-like escapes and \\XXXX for
+    code units outside printable ASCII). Returns (text, truncated): Wine cuts long strings and
+    marks them with a trailing '...' after the closing quote."""
+    assert text.startswith('L"'), text
+    out = []
+    i = 2
+    while i < len(text):
+        c = text[i]
+        if c == '"':
+            return "".join(out), text[i + 1:].startswith("...")
+        if c == "\\" and i + 1 < len(text):
+            nxt = text[i + 1]
+            simple = {"n": "\n", "r": "\r", "t": "\t", '"': '"', "\\": "\\"}
+            if nxt in simple:
+                out.append(simple[nxt])
+                i += 2
+                continue
+            hex_digits = text[i + 1:i + 5]
+            if re.fullmatch(r"[0-9a-fA-F]{4}", hex_digits):
+                out.append(chr(int(hex_digits, 16)))
+                i += 5
+                continue
+        out.append(c)
+        i += 1
+    return "".join(out), True
+
+
+@dataclass
+class Box:
+    text: str
+    truncated: bool  # Wine's trace cut the text; `text` is its beginning only
+
+
+def boxes_in_trace(path):
+    result = []
+    try:
+        content = Path(path).read_text(encoding="utf-8", errors="replace")
+    except OSError:
+        return result
+    for line in content.splitlines():
+        match = _MSGBOX_TRACE.match(line)
+        if match:
+            result.append(Box(*decode_wine_string(match.group(1))))
+    return result
+
+
+# ---------------------------------------------------------------------------------------------
+# Trace log lines
+
+
+_STAMP = re.compile(r"^(\d\d)(\D)(\d\d)\2(\d{4}) (\d\d)(\D)(\d\d)\6(\d\d)$")
+
+
+@dataclass
+class LogLine:
+    raw: str
+    stamp: str  # "dd/mm/yyyy hh:mm:ss" with the locale's separators; "" when the line has none
+    flush: bool  # written without the three-blank indent
+    message: str
+
+    @staticmethod
+    def parse(raw):
+        stamp = raw[:19]
+        if len(raw) < 20 or not _STAMP.match(stamp) or raw[19] != " ":
+            return LogLine(raw, "", True, raw)
+        rest = raw[20:]
+        if rest.startswith("   "):
+            return LogLine(raw, stamp, False, rest[3:])
+        return LogLine(raw, stamp, True, rest)
+
+
+def read_log(path):
+    """The lines of a trace log (decoded from the ANSI code page, split at CR LF)."""
+    try:
+        data = Path(path).read_bytes()
+    except FileNotFoundError:
+        return []
+    text = data.decode(ANSI, errors="replace")
+    lines = text.split("\r\n")
+    if lines and lines[-1] == "":
+        lines.pop()
+    return [LogLine.parse(line) for line in lines]
+
+
+def batch_text(lines):
+    """A batch command file as Windows editors write it: CR LF after every line."""
+    return "".join(line + "\r\n" for line in lines)
+
+
+# ---------------------------------------------------------------------------------------------
+# The session
+
+
+@dataclass
+class TrayIcon:
+    window: int  # the embedding window trayer made for the icon
+    x: int  # position on the screen
+    y: int
+    width: int
+    height: int
+
+    @property
+    def center(self):
+        return self.x + self.width // 2, self.y + self.height // 2
+
+
+class Session:
+    _current = None
+
+    def __init__(self, state):
+        self.state = state
+        self.prefix = Path(state["prefix"])
+        self.display = state["display"]
+        self.artefacts = Path(state["artefacts"])
+        self.windows_env = state.get("windows_env", {})
+
+    # -- environment -------------------------------------------------------------------------
+
+    def env(self, **extra):
+        """The Unix environment for a Wine command of this session."""
+        env = dict(os.environ)
+        env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG="-all",
+                   # No installer dialogs for Mono and Gecko in a fresh prefix.
+                   WINEDLLOVERRIDES="mscoree,mshtml=")
+        env.update(extra)
+        return env
+
+    @property
+    def drive_c(self):
+        return self.prefix / "drive_c"
+
+    def unix_path(self, windows_path):
+        """Where a Windows path of this prefix lies on the Unix side (drives C: and Z:)."""
+        drive, _, rest = windows_path.partition(":")
+        parts = [p for p in rest.split("\\") if p]
+        if drive.upper() == "C":
+            return _resolve_case_insensitive(self.drive_c, parts)
+        if drive.upper() == "Z":
+            return Path("/", *parts)
+        raise ValueError(f"no Unix mapping for {windows_path!r}")
+
+    def windows_path(self, unix_path):
+        path = Path(unix_path).resolve()
+        try:
+            rel = path.relative_to(self.drive_c.resolve())
+            return "C:\\" + "\\".join(rel.parts)
+        except ValueError:
+            return "Z:" + str(path).replace("/", "\\")
+
+    def wine(self, *args, timeout=60, debug="-all", out=None):
+        """Runs one Wine command to its end; its output goes to a file (see _spawn)."""
+        out = out or self.artefacts / "wine-commands.log"
+        proc = _spawn(["wine", *map(str, args)], self.env(WINEDEBUG=debug), out)
+        try:
+            return proc.wait(timeout=timeout)
+        finally:
+            _kill_pid(proc.pid)
+
+    # -- runs of Perchlet ---------------------------------------------------------------------
+
+    def perchlet(self, args="", **kwargs):
+        """Prepares a run of Perchlet.exe (see PerchletRun) and starts it."""
+        run = PerchletRun(self, args, **kwargs)
+        run.start()
+        return run
+
+    # -- the desktop ----------------------------------------------------------------------------
+
+    def x(self, *args, timeout=10, check=False):
+        result = subprocess.run(list(map(str, args)), env=self.env(), capture_output=True,
+                                text=True, timeout=timeout)
+        if check and result.returncode != 0:
+            raise RuntimeError(f"{args[0]} failed: {result.stderr.strip()}")
+        return result
+
+    def message_box_windows(self):
+        result = self.x("xdotool", "search", "--onlyvisible", "--name",
+                        "^" + re.escape(APP_TITLE) + "$")
+        return [int(w) for w in result.stdout.split()]
+
+    def answer_message_boxes(self, already=None):
+        """Presses Return in every visible message box of the program. `already` maps window
+        ids to the time they were last answered, so a box is pressed again only after 1 s."""
+        answered = 0
+        for window in self.message_box_windows():
+            now = time.monotonic()
+            if already is not None:
+                if now - already.get(window, -10.0) < 1.0:
+                    continue
+                already[window] = now
+            self.x("xdotool", "windowfocus", window, "key", "Return")
+            answered += 1
+        return answered
+
+    def tray_icons(self):
+        """The icons docked in trayer's panel, left to right, with screen positions."""
+        panels = self.x("xdotool", "search", "--name", "^panel$").stdout.split()
+        icons = []
+        for panel in panels:
+            tree = self.x("xwininfo", "-children", "-id", panel).stdout
+            for line in tree.splitlines():
+                match = re.match(r"\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)",
+                                 line)
+                if not match:
+                    continue
+                window, width, height, x, y = match.groups()
+                # trayer keeps a 1x1 helper window of its own among the icons.
+                if int(width) > 1 and int(height) > 1:
+                    icons.append(TrayIcon(int(window, 16), int(x), int(y), int(width), int(height)))
+        return sorted(icons, key=lambda icon: (icon.y, icon.x))
+
+    def wait_for_tray_icons(self, count, timeout=15.0):
+        deadline = time.monotonic() + timeout
+        while True:
+            icons = self.tray_icons()
+            if len(icons) == count or time.monotonic() > deadline:
+                return icons
+            time.sleep(0.2)
+
+    def click(self, x, y, button=1, double=False):
+        """Real pointer input: events sent to a window directly are ignored by Wine."""
+        clicks = ["--repeat", "2", "--delay", "80"] if double else []
+        self.x("xdotool", "mousemove", x, y, "click", *clicks, button, check=True)
+
+    def click_icon(self, icon, button=1, double=False):
+        self.click(*icon.center, button=button, double=double)
+
+    def screenshot(self, name):
+        """Saves the whole screen as <artefacts>/<name>.png and returns the path."""
+        path = self.artefacts / f"{name}.png"
+        path.parent.mkdir(parents=True, exist_ok=True)
+        self.x("import", "-window", "root", path, timeout=30, check=True)
+        return path
+
+    # -- the recorded session -----------------------------------------------------------------
+
+    def alive(self):
+        return all(_pid_alive(pid) and _start_time(pid) == self.state["started"][name]
+                   for name, pid in self.state["pids"].items())
+
+    @classmethod
+    def current(cls):
+        """The session recorded by `harness.py start`; without one, a private session that ends
+        when this Python process does."""
+        if cls._current is None:
+            session = load_session()
+            if session is None or not session.alive():
+                _log("no running session recorded: starting a private one")
+                private = Path(tempfile.mkdtemp(prefix="perchlet-state-"))
+                session = start_session(private, artefacts=state_dir().parent / "wine-artefacts")
+                atexit.register(stop_session, private, remove_state=True)
+            cls._current = session
+        return cls._current
+
+
+def load_session(directory=None):
+    path = Path(directory or state_dir()) / "state.json"
+    if not path.exists():
+        return None
+    return Session(json.loads(path.read_text()))
+
+
+def _free_display():
+    for number in range(140, 240):
+        if not Path(f"/tmp/.X{number}-lock").exists() and not Path(f"/tmp/.X11-unix/X{number}").exists():
+            yield number
+
+
+def _wait_until(predicate, timeout, what):
+    deadline = time.monotonic() + timeout
+    while not predicate():
+        if time.monotonic() > deadline:
+            raise RuntimeError(f"timed out waiting for {what}")
+        time.sleep(0.1)
+
+
+def _start_xvfb(logs, env):
+    for number in _free_display():
+        proc = _spawn(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
+                      env, logs / "xvfb.log")
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and proc.poll() is None:
+            if Path(f"/tmp/.X11-unix/X{number}").exists():
+                return proc, f":{number}"
+            time.sleep(0.05)
+        # Another server took this number meanwhile: try the next one.
+        _kill_pid(proc.pid)
+    raise RuntimeError("no free X display")
+
+
+def start_session(directory, artefacts=None):
+    """Starts Xvfb, trayer and a persistent wineserver on a fresh prefix, and records them."""
+    directory = Path(directory)
+    stop_session(directory)  # leftovers of an interrupted run
+    directory.mkdir(parents=True, exist_ok=True)
+    artefacts = Path(artefacts or directory / "artefacts")
+    shutil.rmtree(artefacts, ignore_errors=True)
+    artefacts.mkdir(parents=True)
+    temp = Path(tempfile.mkdtemp(prefix="perchlet-wine-"))
+    prefix = temp / "prefix"
+    prefix.mkdir()
+    state = {"prefix": str(prefix), "temp": str(temp), "artefacts": str(artefacts), "pids": {},
+             "started": {}}
+    state_file = directory / "state.json"
+
+    def record(name, proc):
+        state["pids"][name] = proc.pid
+        state["started"][name] = _start_time(proc.pid)
+        state_file.write_text(json.dumps(state, indent=2))
+
+    started = time.monotonic()
+    xvfb, display = _start_xvfb(artefacts, dict(os.environ))
+    state["display"] = display
+    record("xvfb", xvfb)
+    session = Session(state)
+    trayer = _spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                     "--height", "32", "--transparent", "false"], session.env(), artefacts / "trayer.log")
+    record("trayer", trayer)
+    _wait_until(lambda: session.x("xdotool", "search", "--name", "^panel$").stdout.strip(), 10,
+                "trayer's panel")
+
+    # First boot with a server of its own that ends when the prefix has settled: a persistent
+    # server here leaves a second set of Wine's services behind, which then stall programs.
+    boot_log = artefacts / "wineboot.log"
+    boot = _spawn(["wineboot", "-i"], session.env(), boot_log)
+    try:
+        boot.wait(timeout=240)
+    finally:
+        _kill_pid(boot.pid)
+    # Unmanaged windows: without a window manager Wine otherwise waits 2 s for one at every
+    # window it shows or hides, message boxes included.
+    session.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f",
+                 out=boot_log)
+    settle = _spawn(["wineserver", "-w"], session.env(), boot_log)
+    try:
+        settle.wait(timeout=120)
+    finally:
+        _kill_pid(settle.pid)
+
+    # A persistent server keeps the prefix warm between the tests; `stop` ends it.
+    wineserver = _spawn(["wineserver", "-f", "-p"], session.env(), artefacts / "wineserver.log")
+    record("wineserver", wineserver)
+    keeper_out = artefacts / "desktop-keeper.log"
+    keeper = _spawn(["wine", str(build_dir() / "testtools" / "desktop_keeper.exe")], session.env(),
+                    keeper_out)
+    record("desktop_keeper", keeper)
+    _wait_until(lambda: "ready" in keeper_out.read_text(errors="replace") or keeper.poll() is not None,
+                120, "the desktop keeper")
+    if keeper.poll() is not None:
+        raise RuntimeError(f"desktop_keeper.exe ended: see {keeper_out}")
+
+    # The Windows defaults of the environment (APPDATA, TEMP, windir...) for the tests.
+    env_file = temp / "windows-env.txt"
+    session.wine("cmd.exe", "/c", f"set > {session.windows_path(env_file)}")
+    windows_env = {}
+    for line in env_file.read_bytes().decode(ANSI, errors="replace").splitlines():
+        name, sep, value = line.partition("=")
+        if sep:
+            windows_env[name.upper()] = value
+    state["windows_env"] = windows_env
+    state_file.write_text(json.dumps(state, indent=2))
+    _log(f"session ready in {time.monotonic() - started:.1f} s: prefix {prefix}, display {display}")
+    return Session(state)
+
+
+def stop_session(directory, remove_state=True):
+    directory = Path(directory)
+    state_file = directory / "state.json"
+    if not state_file.exists():
+        return
+    state = json.loads(state_file.read_text())
+    pids = state.get("pids", {})
+    started = state.get("started", {})
+    session = Session(state) if "display" in state else None
+    if session is not None and "wineserver" in pids:
+        # Ends every Wine process of this prefix, then the server itself.
+        subprocess.run(["wineserver", "-k"], env=session.env(), stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
+        deadline = time.monotonic() + 10
+        while _pid_alive(pids["wineserver"]) and time.monotonic() < deadline:
+            time.sleep(0.1)
+    for name in ("desktop_keeper", "wineserver", "trayer", "xvfb"):
+        if name in pids:
+            _kill_pid(pids[name], started.get(name))
+    if state.get("temp"):
+        shutil.rmtree(state["temp"], ignore_errors=True)
+    if remove_state:
+        state_file.unlink(missing_ok=True)
+        if directory.name.startswith("perchlet-state-"):
+            shutil.rmtree(directory, ignore_errors=True)
+
+
+# ---------------------------------------------------------------------------------------------
+# One run of Perchlet.exe
+
+_live_runs = []
+
+
+@atexit.register
+def _kill_live_runs():
+    for run in list(_live_runs):
+        run.kill()
+
+
+class DEFAULT:
+    """Marks an argument left to the harness."""
+
+
+class PerchletRun:
+    """One run of Perchlet.exe, copied into a fresh folder C:\\perchlet-XXXX of the prefix.
+
+    args      the text after the program's name, passed exactly (launch_exact.exe)
+    cmdline   the whole command line instead, program name included
+    env       variables set for the program ({name: value}; None as value removes it)
+    files     {path relative to the program's folder: str (written in the ANSI code page) or
+              bytes}; the batch file and Perchlet.ini go here
+    appdata   the program's APPDATA: by default a fresh folder of the run, so every run has a
+              log of its own; a Windows path to share one (two runs appending); None for Wine's
+              own value (C:\\users\\<user>\\AppData\\Roaming)
+    answer    press Return in the program's message boxes whenever a wait sees one
+    timeout   launch_exact ends the program after this many seconds even if the test is gone
+    """
+
+    def __init__(self, session, args="", *, cmdline=None, env=None, files=None, appdata=DEFAULT,
+                 answer=True, timeout=120, cwd=None, folder=None):
+        self.session = session
+        self.folder = Path(folder) if folder else Path(tempfile.mkdtemp(prefix="perchlet-",
+                                                                       dir=session.drive_c))
+        self.folder.mkdir(parents=True, exist_ok=True)
+        self.win_folder = session.windows_path(self.folder)
+        self.exe = self.win_folder + "\\Perchlet.exe"
+        self.cmdline = cmdline if cmdline is not None else self.exe + (" " + args if args else "")
+        self.answer = answer
+        self.timeout = timeout
+        self.cwd = cwd
+        self.env = dict(env or {})
+        if appdata is DEFAULT:
+            appdata = self.win_folder + "\\AppData"
+            session.unix_path(self.win_folder).joinpath("AppData").mkdir(exist_ok=True)
+        if appdata is not None:
+            self.env.setdefault("APPDATA", appdata)
+        self.files = dict(files or {})
+        self.proc = None
+        self._answered = {}
+        self._exit_code = None
+
+    # -- paths ----------------------------------------------------------------------------------
+
+    def _effective_env(self, name):
+        if name in self.env:
+            return self.env[name] or ""
+        return self.session.windows_env.get(name, "")
+
+    @property
+    def working_folder(self):
+        """The program's working folder as a Windows path: APPDATA\\Perchlet, or TEMP."""
+        appdata = self._effective_env("APPDATA")
+        return appdata + "\\Perchlet" if appdata else self._effective_env("TEMP")
+
+    @property
+    def log_path(self):
+        return self.session.unix_path(self.working_folder + "\\Perchlet.log")
+
+    @property
+    def stderr_path(self):
+        return self.folder / "wine-stderr.txt"
+
+    @property
+    def stdout_path(self):
+        return self.folder / "wine-stdout.txt"
+
+    def path(self, relative):
+        return self.folder / relative
+
+    # -- running --------------------------------------------------------------------------------
+
+    def start(self):
+        shutil.copy2(build_dir() / "Perchlet.exe", self.folder / "Perchlet.exe")
+        for relative, content in self.files.items():
+            target = self.folder / relative
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(content if isinstance(content, bytes) else content.encode(ANSI))
+        records = [f"cmdline={self.cmdline}", f"timeout={int(self.timeout * 1000)}"]
+        if self.cwd:
+            records.append(f"cwd={self.cwd}")
+        for name, value in self.env.items():
+            records.append(f"unset={name}" if value is None else f"env={name}={value}")
+        request = self.folder / "launch.req"
+        request.write_bytes(b"".join(r.encode(ANSI) + b"\0" for r in records))
+        launcher = build_dir() / "testtools" / "launch_exact.exe"
+        env = self.session.env(WINEDEBUG="fixme-all,+msgbox")
+        with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
+            self.proc = subprocess.Popen(["wine", str(launcher), self.session.windows_path(request)],
+                                         env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                                         start_new_session=True)
+        _live_runs.append(self)
+        return self
+
+    def _poll(self):
+        if self.answer:
+            self.session.answer_message_boxes(self._answered)
+
+    def wait_until(self, predicate, timeout=20.0, what="condition"):
+        """Polls predicate (answering message boxes meanwhile) until it gives a true value,
+        which is returned; raises AssertionError on timeout."""
+        deadline = time.monotonic() + timeout
+        while True:
+            value = predicate()
+            if value:
+                return value
+            if time.monotonic() > deadline:
+                raise AssertionError(f"timed out after {timeout} s waiting for {what}; "
+                                     f"log: {self.messages()!r}; boxes: {self.box_texts()!r}")
+            self._poll()
+            time.sleep(0.1)
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_for_exit(self, timeout=20.0):
+        """Waits for the program to end by itself; returns its exit code."""
+        self.wait_until(lambda: not self.running(), timeout, "the program to end")
+        return self.exit_code
+
+    def wait_for_log(self, text, timeout=20.0):
+        """Waits for a trace message equal to text (or matching it, for a compiled pattern)."""
+        def found():
+            for line in self.log_lines():
+                if (text.search(line.message) if isinstance(text, re.Pattern) else
+                        line.message == text):
+                    return line
+            return None
+        return self.wait_until(found, timeout, f"log message {text!r}")
+
+    def wait_for_boxes(self, count, timeout=20.0):
+        return self.wait_until(lambda: len(self.boxes()) >= count and self.boxes(), timeout,
+                               f"{count} message box(es)")
+
+    @property
+    def exit_code(self):
+        """The program's exit code (32 bits, as launch_exact reports it); None while it runs."""
+        if self._exit_code is None and self.proc is not None and self.proc.poll() is not None:
+            self._exit_code = self.proc.returncode
+            match = re.search(r"exit code (\d+)", self.stdout_path.read_text(errors="replace"))
+            if match:
+                self._exit_code = int(match.group(1))
+        return self._exit_code
+
+    def windows_pids(self):
+        """Unix ids of this prefix's processes started from the run's folder (the program and
+        anything it started from there)."""
+        folder = self.win_folder.lower() + "\\"
+        found = []
+        for entry in Path("/proc").iterdir():
+            if not entry.name.isdigit():
+                continue
+            argv = _argv(int(entry.name))
+            if not argv or not argv[0].decode(errors="replace").lower().startswith(folder):
+                continue
+            if _environ(int(entry.name)).get("WINEPREFIX") == str(self.session.prefix):
+                found.append(int(entry.name))
+        return found
+
+    def kill(self):
+        """Ends the program and its launcher by their process ids."""
+        for pid in self.windows_pids():
+            _kill_pid(pid, grace=0.5)
+        if self.proc is not None:
+            try:
+                self.proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                _kill_pid(self.proc.pid)
+                self.proc.wait()
+        if self in _live_runs:
+            _live_runs.remove(self)
+
+    def close(self, keep_as=None):
+        """Kills what still runs and copies the run's output into the artefacts folder."""
+        self.kill()
+        target = self.session.artefacts / "runs" / (keep_as or self.folder.name)
+        target.mkdir(parents=True, exist_ok=True)
+        for source in (self.stderr_path, self.stdout_path, self.folder / "launch.req",
+                       self.log_path):
+            if source.exists():
+                shutil.copy2(source, target / source.name)
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    # -- what the run produced ------------------------------------------------------------------
+
+    def log_lines(self):
+        return read_log(self.log_path)
+
+    def messages(self):
+        """The trace messages, without time stamp and indent."""
+        return [line.message for line in self.log_lines()]
+
+    def boxes(self):
+        return boxes_in_trace(self.stderr_path)
+
+    def box_texts(self):
+        return [box.text for box in self.boxes()]
+
+
+def kill_windows_program(session, windows_path_prefix):
+    """Ends every process of the session's prefix whose program path begins with the given
+    Windows path (for programs that Perchlet launches)."""
+    wanted = windows_path_prefix.lower()
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit():
+            argv = _argv(int(entry.name))
+            if (argv and argv[0].decode(errors="replace").lower().startswith(wanted)
+                    and _environ(int(entry.name)).get("WINEPREFIX") == str(session.prefix)):
+                _kill_pid(int(entry.name), grace=0.5)
+
+
+# ---------------------------------------------------------------------------------------------
+# unittest support
+
+
+class WineTestCase(unittest.TestCase):
+    """Base of the end-to-end tests: one shared session, and runs that are always ended."""
+
+    session = None
+
+    @classmethod
+    def setUpClass(cls):
+        missing = [p for p in (build_dir() / "Perchlet.exe",
+                               build_dir() / "testtools" / "launch_exact.exe") if not p.exists()]
+        if missing:
+            raise unittest.SkipTest(f"Windows build missing: {', '.join(map(str, missing))}")
+        cls.session = Session.current()
+
+    def start(self, args="", **kwargs):
+        """Starts Perchlet; the run is killed and its output kept when the test ends."""
+        run = self.session.perchlet(args, **kwargs)
+        self.addCleanup(run.close, self.id().rsplit(".", 2)[-2] + "." + self._testMethodName +
+                        "." + run.folder.name)
+        return run
+
+    def run_to_exit(self, args="", timeout=20.0, **kwargs):
+        """Starts Perchlet, answers its message boxes, and waits until it has ended."""
+        run = self.start(args, **kwargs)
+        run.wait_for_exit(timeout)
+        return run
+
+
+# ---------------------------------------------------------------------------------------------
+
+
+def main(argv):
+    command = argv[1] if len(argv) > 1 else ""
+    if command == "start":
+        start_session(state_dir(), artefacts=state_dir().parent / "wine-artefacts")
+        return 0
+    if command == "stop":
+        stop_session(state_dir())
+        return 0
+    if command == "status":
+        session = load_session()
+        if session is None:
+            print("no session recorded")
+            return 1
+        print(json.dumps(session.state, indent=2))
+        print("alive" if session.alive() else "not running")
+        return 0 if session.alive() else 1
+    print(__doc__.split("\n\n")[1], file=sys.stderr)
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
