@@ -3,7 +3,6 @@
 #include "fakes.h"
 #include "icon_fakes.h"
 #include "icons/icon_choice.h"
-#include "icons/icon_numbers.h"
 
 namespace perchlet {
 namespace {
@@ -74,6 +73,9 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
         {"x.dll,4", "C:\\a.txt", "0", "x.dll", 4, ""},
         {"x.dll,4", "C:\\a.txt", "-2", "x.dll", 4, ""},
         {"x.dll,4", "C:\\a.txt", "abc", "x.dll", 4, ""},
+        {"x.dll,4", "C:\\a.txt", "0x10", "x.dll", 4, ""},
+        {"x.dll", "C:\\a.txt", "\t1e1x", "x.dll", 10,
+         "Overriding determined icon number of '0' with user specified one of '\t1e1x'"},
     };
     for (const auto& c : cases) {
         Choice x;
@@ -211,66 +213,6 @@ TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
         system.openLog();
         EXPECT_EQ(funcUseIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
         EXPECT_EQ(system.traceMessages(), c.trace) << c.choice.path;
-    }
-}
-
-TEST(IconNumbers, ReadNumbersAsWholeTextsAndAsLeadingText) {
-    struct Case {
-        const char* text;
-        std::optional<double> whole;
-        double leading;
-    } cases[] = {
-        {"", std::nullopt, 0},
-        {"  ", std::nullopt, 0},
-        {"154", 154, 154},
-        {" -154 ", -154, -154},
-        {"+3", 3, 3},
-        {"2.5", 2.5, 2.5},
-        {".5", 0.5, 0.5},
-        {"5.", 5, 5},
-        {"1e3", 1000, 1000},
-        {"1D2", 100, 100},
-        {"1e", std::nullopt, 1},
-        {"1e+x", std::nullopt, 1},
-        {"5abc", std::nullopt, 5},
-        {"\t7", 7, 7},
-        {"1 2", std::nullopt, 1},
-        {"-", std::nullopt, 0},
-        {"-.", std::nullopt, 0},
-        {"abc5", std::nullopt, 0},
-        {"0x10", std::nullopt, 0},
-        {"inf", std::nullopt, 0},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(parseWholeNumber(c.text), c.whole) << c.text;
-        EXPECT_EQ(scanLeadingNumber(c.text), c.leading) << c.text;
-    }
-}
-
-TEST(IconNumbers, RoundHalvesToEvenWithin32BitsAndFormatHalvesAwayFromZero) {
-    const std::pair<double, std::optional<std::int32_t>> rounding[] = {
-        {0.5, 0},
-        {1.5, 2},
-        {2.5, 2},
-        {-2.5, -2},
-        {-3.5, -4},
-        {2.4999, 2},
-        {2.5001, 3},
-        {2147483647.4, 2147483647},
-        {2147483647.5, {}},
-        {-2147483648.5, -2147483648},
-        {-2147483649.0, {}},
-        {1e300, {}},
-    };
-    for (const auto& [value, rounded] : rounding) {
-        EXPECT_EQ(roundToInt32(value), rounded) << value;
-    }
-    const std::pair<const char*, const char*> formats[] = {
-        {"5", "5"},    {" 5 ", "5"},    {"2.5", "3"},     {"0.4", "0"},
-        {"-0.4", "0"}, {"1e3", "1000"}, {"5abc", "5abc"}, {"", ""},
-    };
-    for (const auto& [text, formatted] : formats) {
-        EXPECT_EQ(formatWholeNumber(text), formatted) << text;
     }
 }
 
