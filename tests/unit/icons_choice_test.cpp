@@ -36,9 +36,9 @@ struct Choice {
                            "someclass");
         icons.registry.set(RegistryRoot::ClassesRoot, "someclass\\DefaultIcon", "", icon);
     }
-    IconChoice choose(const std::string& command, std::string& spec) {
+    IconChoice choose(const std::string& command, std::string& iconSpec) {
         return funcChooseIcon(system.program, icons.services, command, analyseCommand(command),
-                              spec, 3);
+                              iconSpec, 3);
     }
 };
 
@@ -46,7 +46,7 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
     struct Case {
         const char* association;
         const char* command;
-        const char* spec;
+        const char* iconSpec;
         std::string module;
         int group;
         std::string overrideTrace;
@@ -81,12 +81,12 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
         Choice x;
         x.associate(c.association, c.command);
         x.icons.modules.modules[c.module] = manyGroups();
-        std::string spec = c.spec;
-        const IconChoice choice = x.choose(c.command, spec);
+        std::string iconSpec = c.iconSpec;
+        const IconChoice choice = x.choose(c.command, iconSpec);
 
         EXPECT_EQ(choice.path, kHolding) << c.association;
         EXPECT_FALSE(choice.useDefault) << c.association;
-        EXPECT_EQ(spec, kHolding) << c.association;
+        EXPECT_EQ(iconSpec, kHolding) << c.association;
         EXPECT_EQ(x.icons.modules.opened, std::vector<std::string>{c.module}) << c.association;
         ASSERT_FALSE(x.icons.modules.lookups.empty()) << c.association;
         EXPECT_EQ(x.icons.modules.lookups[0], "14:#" + std::to_string(1000 + c.group))
@@ -107,7 +107,7 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
 
 TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
     struct Case {
-        const char* spec;
+        const char* iconSpec;
         const char* association;  // nullptr: none is looked up
         std::string path;
     } cases[] = {
@@ -121,18 +121,18 @@ TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
         if (c.association) {
             x.associate(c.association);
         }
-        std::string spec = c.spec;
-        const IconChoice choice = x.choose("C:\\a.txt", spec);
-        EXPECT_EQ(choice.path, c.path) << c.spec;
-        EXPECT_EQ(spec, c.path) << c.spec;
-        EXPECT_FALSE(choice.useDefault) << c.spec;
-        EXPECT_TRUE(x.icons.modules.opened.empty()) << c.spec;
+        std::string iconSpec = c.iconSpec;
+        const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
+        EXPECT_EQ(choice.path, c.path) << c.iconSpec;
+        EXPECT_EQ(iconSpec, c.path) << c.iconSpec;
+        EXPECT_FALSE(choice.useDefault) << c.iconSpec;
+        EXPECT_TRUE(x.icons.modules.opened.empty()) << c.iconSpec;
         const auto trace = x.system.traceMessages();
         if (c.association) {
-            EXPECT_EQ(trace.size(), 2u) << c.spec;  // no override of a file's icon
+            EXPECT_EQ(trace.size(), 2u) << c.iconSpec;  // no override of a file's icon
         } else {
-            EXPECT_TRUE(trace.empty()) << c.spec;
-            EXPECT_TRUE(x.icons.registry.reads.empty()) << c.spec;
+            EXPECT_TRUE(trace.empty()) << c.iconSpec;
+            EXPECT_TRUE(x.icons.registry.reads.empty()) << c.iconSpec;
         }
     }
 }
@@ -140,8 +140,8 @@ TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
 TEST(IconChoice, ACommandWithoutTypeGetsTheShellDefaultFromItsHoldingFile) {
     Choice x;
     x.icons.modules.modules["C:\\Windows\\system32\\shell32.dll"] = manyGroups();
-    std::string spec;
-    const IconChoice choice = x.choose("C:\\Folder", spec);
+    std::string iconSpec;
+    const IconChoice choice = x.choose("C:\\Folder", iconSpec);
     EXPECT_EQ(choice.path, kHolding);
     ASSERT_FALSE(x.icons.modules.lookups.empty());
     EXPECT_EQ(x.icons.modules.lookups[0], "14:#1000");
@@ -155,9 +155,9 @@ TEST(IconChoice, ACommandWithoutTypeGetsTheShellDefaultFromItsHoldingFile) {
 TEST(IconChoice, AFailedLookUpLeavesTheSpecificationToBeTried) {
     Choice x;
     x.icons.registry.failingKeys.insert(".txt");
-    std::string spec = "7";
-    const IconChoice choice = x.choose("C:\\a.txt", spec);
-    EXPECT_EQ(spec, "7");
+    std::string iconSpec = "7";
+    const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
+    EXPECT_EQ(iconSpec, "7");
     EXPECT_EQ(choice.path, "7");
     EXPECT_FALSE(choice.useDefault);
     const auto trace = x.system.traceMessages();
@@ -168,7 +168,7 @@ TEST(IconChoice, AFailedLookUpLeavesTheSpecificationToBeTried) {
 TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
     struct Case {
         const char* association;
-        const char* spec;
+        const char* iconSpec;
         std::string warning;
     } cases[] = {
         {"x.dll,abc", "", "Warning: icon number 'abc' of associated icon 'x.dll,abc' isn't usable"},
@@ -182,10 +182,10 @@ TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
     for (const auto& c : cases) {
         Choice x;
         x.associate(c.association);
-        std::string spec = c.spec;
-        const IconChoice choice = x.choose("C:\\a.txt", spec);
+        std::string iconSpec = c.iconSpec;
+        const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
         EXPECT_TRUE(choice.useDefault) << c.association;
-        EXPECT_EQ(spec, c.spec) << c.association;
+        EXPECT_EQ(iconSpec, c.iconSpec) << c.association;
         EXPECT_TRUE(x.icons.modules.opened.empty()) << c.association;
         EXPECT_EQ(x.system.traceMessages().back(), c.warning + ", using default instead")
             << c.association;
