@@ -9,7 +9,18 @@
 
 namespace perchlet::win32 {
 
-enum class GuiKind { Icon, Bitmap, DeviceContext, Module, RegistryKey, File, Menu, Window, kCount };
+enum class GuiKind {
+    Icon,
+    Bitmap,
+    DeviceContext,
+    Module,
+    RegistryKey,
+    File,
+    Menu,
+    Window,
+    Brush,
+    kCount
+};
 
 // Live objects of each kind made through the owners below.
 long liveObjects(GuiKind kind);
@@ -61,6 +72,12 @@ struct IconTraits {
     static Handle invalid() { return nullptr; }
     static void release(Handle h) { DestroyIcon(h); }
 };
+struct BrushTraits {
+    using Handle = HBRUSH;
+    static constexpr GuiKind kind = GuiKind::Brush;
+    static Handle invalid() { return nullptr; }
+    static void release(Handle h) { DeleteObject(h); }
+};
 struct BitmapTraits {
     using Handle = HBITMAP;
     static constexpr GuiKind kind = GuiKind::Bitmap;
@@ -95,6 +112,7 @@ struct FileTraits {
 
 using IconHandle = Owned<IconTraits>;
 using BitmapHandle = Owned<BitmapTraits>;
+using BrushHandle = Owned<BrushTraits>;
 using MemoryDc = Owned<MemoryDcTraits>;
 using ModuleHandle = Owned<ModuleTraits>;
 using RegistryKey = Owned<RegistryKeyTraits>;

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "common/program.h"
+#include "platform/icon_services_win32.h"
 #include "platform/services_win32.h"
 #include "platform/tray_win32.h"
 #include "startup/startup.h"
@@ -17,7 +18,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32Process process;
     Win32Shell shell;
     Program program{Services{environment, files, boxes, clock, process}};
-    TrayIcons tray(program, shell, instance);
+    Win32IconServices icons;
+    TrayIcons tray(program, shell, icons.services, instance);
 
     if (subMain(program, tray) == StartupOutcome::EndNow || !tray.anyWindow()) {
         return 0;

@@ -1,5 +1,7 @@
 #include "platform/tray_win32.h"
 
+#include "icons/icon_choice.h"
+#include "platform/icon_picture_win32.h"
 #include "platform/services_win32.h"
 
 #include <cstddef>
@@ -23,6 +25,9 @@ constexpr char kCommonClass[] = "frmCommon";
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
 constexpr int kPictureSize = 16;
+constexpr COLORREF kCrossTransparent = 0x808080;
+// picWork's background, which the crossed picture leaves transparent: a colour icons rarely use.
+constexpr COLORREF kWorkBackground = RGB(1, 2, 3);
 
 TrayIcons* theTray = nullptr;
 
@@ -78,6 +83,7 @@ CommonWindow::CommonWindow(HINSTANCE instance)
     picWork_ = MemoryDc(CreateCompatibleDC(screen));
     ReleaseDC(nullptr, screen);
     workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
+    background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
 }
 
 void CommonWindow::startFade() {
@@ -87,8 +93,8 @@ void CommonWindow::stopTimer() {
     KillTimer(window_.get(), kFadeTimer);
 }
 
-TrayIcons::TrayIcons(Program& program, Shell& shell, HINSTANCE instance)
-    : program_(program), shell_(shell), instance_(instance) {
+TrayIcons::TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
+    : program_(program), shell_(shell), icons_(icons), instance_(instance) {
     theTray = this;
     registerClass(instance, kEntryClass, entryProc);
     registerClass(instance, kCommonClass, commonProc);
@@ -107,14 +113,36 @@ CommonWindow& TrayIcons::frmCommon() {
     return *frmCommon_;
 }
 
-Picture TrayIcons::chooseIcon(std::int32_t, const std::string& command, std::string&,
+Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
                               CommandAnalysis& analysis) {
     analysis = analyseCommand(command);
-    return frmCommon().picDefault();
+    const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
+    const Picture& fallback = frmCommon().picDefault();
+    if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
+        return fallback;
+    }
+    auto loaded = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
+        nullptr, choice.path.c_str(), IMAGE_ICON, kPictureSize, kPictureSize, LR_LOADFROMFILE)));
+    if (!*loaded) {
+        subTraceUnloadableIcon(program_, choice.path);
+        return fallback;
+    }
+    return loaded;
 }
 
 Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
-    return std::make_shared<IconHandle>(CopyIcon(trayPicture->get()));
+    // The tray picture on picWork's background, the cross over it with its grey left out, and
+    // everything that still shows the background becomes the new icon's transparent part.
+    CommonWindow& common = frmCommon();
+    HDC work = common.picWork();
+    const RECT whole{0, 0, kPictureSize, kPictureSize};
+    FillRect(work, &whole, common.background());
+    SetBkColor(work, kWorkBackground);
+    DrawIconEx(work, 0, 0, trayPicture->get(), kPictureSize, kPictureSize, 0, nullptr, DI_NORMAL);
+    TransparentBlt(work, 0, 0, kPictureSize, kPictureSize, common.picCross(), 0, 0, kPictureSize,
+                   kPictureSize, kCrossTransparent);
+    Picture merged = funcCreateIconPicture(work, work, kPictureSize, kPictureSize);
+    return merged ? merged : trayPicture;
 }
 
 void TrayIcons::fillRecord(const TrayWindow& entry, HICON icon) {

@@ -11,6 +11,7 @@
 #include "cmdline/command_analysis.h"
 #include "common/program.h"
 #include "exit/fade.h"
+#include "icons/icon_system.h"
 #include "platform/handles.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
@@ -62,6 +63,8 @@ public:
     HDC picWork() const { return picWork_.get(); }
     HDC picCross() const { return picCross_.get(); }
 
+    HBRUSH background() const { return background_.get(); }
+
     void startFade();
     void stopTimer();
     FadePhase& phase() { return phase_; }
@@ -75,12 +78,13 @@ private:
     MemoryDc picWork_;
     std::unique_ptr<Selection> crossSelection_;
     std::unique_ptr<Selection> workSelection_;
+    BrushHandle background_;
     FadePhase phase_;
 };
 
 class TrayIcons : public TrayIconSink {
 public:
-    TrayIcons(Program& program, Shell& shell, HINSTANCE instance);
+    TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
 
     void AddIconToTray(std::string& strCommand, std::string& strToolTip,
@@ -115,6 +119,7 @@ private:
 
     Program& program_;
     Shell& shell_;
+    IconServices& icons_;
     HINSTANCE instance_;
     std::unique_ptr<CommonWindow> frmCommon_;
     std::int32_t lngIconCount_ = 0;
