@@ -367,10 +367,14 @@ class Session:
                     icons.append(TrayIcon(int(window, 16), int(x), int(y), int(width), int(height)))
         return sorted(icons, key=lambda icon: (icon.y, icon.x))
 
-    def wait_for_tray_icons(self, count, timeout=15.0):
+    def wait_for_tray_icons(self, count, timeout=15.0, besides=()):
+        """Waits until `count` icons are docked that are not among `besides` (icons seen
+        before, e.g. of an earlier run that is still going away); returns those icons, or what
+        there is when the time is up."""
+        old = {icon.window for icon in besides}
         deadline = time.monotonic() + timeout
         while True:
-            icons = self.tray_icons()
+            icons = [icon for icon in self.tray_icons() if icon.window not in old]
             if len(icons) == count or time.monotonic() > deadline:
                 return icons
             time.sleep(0.2)
@@ -449,6 +453,9 @@ def _start_xvfb(logs, env):
 def start_session(directory, artefacts=None):
     """Starts Xvfb, trayer and a persistent wineserver on a fresh prefix, and records them."""
     directory = Path(directory)
+    keeper_exe = build_dir() / "testtools" / "desktop_keeper.exe"
+    if not keeper_exe.exists():
+        raise SystemExit(f"{keeper_exe} is missing: build the windows-x64 preset first")
     stop_session(directory)  # leftovers of an interrupted run
     directory.mkdir(parents=True, exist_ok=True)
     artefacts = Path(artefacts or directory / "artefacts")
@@ -499,8 +506,7 @@ def start_session(directory, artefacts=None):
     wineserver = _spawn(["wineserver", "-f", "-p"], session.env(), artefacts / "wineserver.log")
     record("wineserver", wineserver)
     keeper_out = artefacts / "desktop-keeper.log"
-    keeper = _spawn(["wine", str(build_dir() / "testtools" / "desktop_keeper.exe")], session.env(),
-                    keeper_out)
+    keeper = _spawn(["wine", str(keeper_exe)], session.env(), keeper_out)
     record("desktop_keeper", keeper)
     _wait_until(lambda: "ready" in keeper_out.read_text(errors="replace") or keeper.poll() is not None,
                 120, "the desktop keeper")
@@ -567,30 +573,37 @@ class DEFAULT:
 class PerchletRun:
     """One run of Perchlet.exe, copied into a fresh folder C:\\perchlet-XXXX of the prefix.
 
-    args      the text after the program's name, passed exactly (launch_exact.exe)
+    args      the argument text, exactly: the command line is the program's path, one blank and
+              args (launch_exact.exe passes it unchanged)
+    quoted    write the program's path in double quotes, as shells do for paths with blanks
     cmdline   the whole command line instead, program name included
     env       variables set for the program ({name: value}; None as value removes it)
-    files     {path relative to the program's folder: str (written in the ANSI code page) or
-              bytes}; the batch file and Perchlet.ini go here
+    files     {path relative to the program's folder: str (written in the ANSI code page),
+              bytes, or None for a folder}; the batch file and Perchlet.ini go here
     appdata   the program's APPDATA: by default a fresh folder of the run, so every run has a
               log of its own; a Windows path to share one (two runs appending); None for Wine's
               own value (C:\\users\\<user>\\AppData\\Roaming)
+    attributes {path relative to the program's folder: attrib.exe flags, e.g. "+h"}, set after
+              the files are written (hidden and system files count as missing to the program)
+    cwd       the program's current folder; by default its own folder
+    folder_prefix  the start of the run folder's name (C:\\<prefix>XXXX)
     answer    press Return in the program's message boxes whenever a wait sees one
     timeout   launch_exact ends the program after this many seconds even if the test is gone
     """
 
     def __init__(self, session, args="", *, cmdline=None, env=None, files=None, appdata=DEFAULT,
-                 answer=True, timeout=120, cwd=None, folder=None):
+                 attributes=None, answer=True, timeout=120, cwd=None, quoted=False,
+                 folder_prefix="perchlet-"):
         self.session = session
-        self.folder = Path(folder) if folder else Path(tempfile.mkdtemp(prefix="perchlet-",
-                                                                       dir=session.drive_c))
-        self.folder.mkdir(parents=True, exist_ok=True)
+        self.folder = Path(tempfile.mkdtemp(prefix=folder_prefix, dir=session.drive_c))
         self.win_folder = session.windows_path(self.folder)
         self.exe = self.win_folder + "\\Perchlet.exe"
-        self.cmdline = cmdline if cmdline is not None else self.exe + (" " + args if args else "")
+        program = f'"{self.exe}"' if quoted else self.exe
+        self.cmdline = cmdline if cmdline is not None else program + (" " + args if args else "")
         self.answer = answer
         self.timeout = timeout
-        self.cwd = cwd
+        self.cwd = cwd or self.win_folder
+        self.attributes = dict(attributes or {})
         self.env = dict(env or {})
         if appdata is DEFAULT:
             appdata = self.win_folder + "\\AppData"
@@ -637,10 +650,16 @@ class PerchletRun:
         for relative, content in self.files.items():
             target = self.folder / relative
             target.parent.mkdir(parents=True, exist_ok=True)
+            if content is None:
+                target.mkdir(exist_ok=True)
+                continue
             target.write_bytes(content if isinstance(content, bytes) else content.encode(ANSI))
-        records = [f"cmdline={self.cmdline}", f"timeout={int(self.timeout * 1000)}"]
-        if self.cwd:
-            records.append(f"cwd={self.cwd}")
+        for relative, flags in self.attributes.items():
+            path = self.win_folder + "\\" + relative.replace("/", "\\")
+            if self.session.wine("attrib", *flags.split(), path) != 0:
+                raise RuntimeError(f"attrib {flags} {path} failed")
+        records = [f"cmdline={self.cmdline}", f"timeout={int(self.timeout * 1000)}",
+                   f"cwd={self.cwd}"]
         for name, value in self.env.items():
             records.append(f"unset={name}" if value is None else f"env={name}={value}")
         request = self.folder / "launch.req"
