@@ -19,6 +19,7 @@ enum class GuiKind {
     Menu,
     Window,
     Brush,
+    Font,
     kCount
 };
 
@@ -78,6 +79,12 @@ struct BrushTraits {
     static Handle invalid() { return nullptr; }
     static void release(Handle h) { DeleteObject(h); }
 };
+struct FontTraits {
+    using Handle = HFONT;
+    static constexpr GuiKind kind = GuiKind::Font;
+    static Handle invalid() { return nullptr; }
+    static void release(Handle h) { DeleteObject(h); }
+};
 struct BitmapTraits {
     using Handle = HBITMAP;
     static constexpr GuiKind kind = GuiKind::Bitmap;
@@ -113,10 +120,31 @@ struct FileTraits {
 using IconHandle = Owned<IconTraits>;
 using BitmapHandle = Owned<BitmapTraits>;
 using BrushHandle = Owned<BrushTraits>;
+using FontHandle = Owned<FontTraits>;
 using MemoryDc = Owned<MemoryDcTraits>;
 using ModuleHandle = Owned<ModuleTraits>;
 using RegistryKey = Owned<RegistryKeyTraits>;
 using FileHandle = Owned<FileTraits>;
+
+// The screen's device context, borrowed for one scope.
+class ScreenDc {
+public:
+    ScreenDc() : dc_(GetDC(nullptr)) { countCreated(GuiKind::DeviceContext); }
+    ScreenDc(const ScreenDc&) = delete;
+    ScreenDc& operator=(const ScreenDc&) = delete;
+    ~ScreenDc() {
+        ReleaseDC(nullptr, dc_);
+        countReleased(GuiKind::DeviceContext);
+    }
+    HDC get() const { return dc_; }
+
+private:
+    HDC dc_;
+};
+
+// Tells a debugger listening to the program how many objects of each kind are alive, so a
+// test can prove that running and shutting down leak nothing.
+void reportLiveObjects(const char* when);
 
 // Selects an object into a device context for one scope and puts the old one back.
 class Selection {

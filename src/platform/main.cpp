@@ -24,6 +24,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (subMain(program, tray) == StartupOutcome::EndNow || !tray.anyWindow()) {
         return 0;
     }
+    reportLiveObjects("after start-up");
     // Only the exit question ends the program once icons are up.
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -78,10 +78,12 @@ CommonWindow::CommonWindow(HINSTANCE instance)
         LoadImageA(instance, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
     picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
     crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
-    HDC screen = GetDC(nullptr);
-    workBitmap_ = BitmapHandle(CreateCompatibleBitmap(screen, kPictureSize, kPictureSize));
-    picWork_ = MemoryDc(CreateCompatibleDC(screen));
-    ReleaseDC(nullptr, screen);
+    {
+        const ScreenDc screen;
+        workBitmap_ =
+            BitmapHandle(CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
+        picWork_ = MemoryDc(CreateCompatibleDC(screen.get()));
+    }
     workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
     background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
 }
@@ -295,6 +297,7 @@ void TrayIcons::tmrFade_Timer() {
     for (std::int32_t index = 1; index <= count; ++index) {
         subFade(index, direction);
     }
+    reportLiveObjects("after a fade tick");
 }
 
 void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
@@ -334,7 +337,9 @@ void TrayIcons::subShutdown() {
     for (std::int32_t index = 1; index <= count; ++index) {
         frmTrayIcons_[index].reset();
     }
+    frmCommon_.reset();
     program_.logFile.reset();
+    reportLiveObjects("at shutdown");
     ExitProcess(0);
 }
 
@@ -362,11 +367,17 @@ constexpr DialogLayout kLayout[] = {
     {IDC_BUTNO, 4260, 825, 1290, 435},
 };
 
+// The question's font lives as long as the one dialog that shows it.
+FontHandle labMsgFont;
+
 void layOutDialog(HWND dialog) {
-    HDC screen = GetDC(nullptr);
-    const int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
-    const int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
+    int dpiX = 96;
+    int dpiY = 96;
+    {
+        const ScreenDc screen;
+        dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
+        dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
     for (const auto& control : kLayout) {
         MoveWindow(GetDlgItem(dialog, control.id), pixels(control.left, dpiX),
                    pixels(control.top, dpiY), pixels(control.width, dpiX),
@@ -383,11 +394,11 @@ void layOutDialog(HWND dialog) {
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
 
     const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
-    HFONT font = CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, "Verdana");
-    SendDlgItemMessageA(dialog, IDC_LABMSG, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SetPropA(dialog, "labMsgFont", font);
+    labMsgFont = FontHandle(CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Verdana"));
+    SendDlgItemMessageA(dialog, IDC_LABMSG, WM_SETFONT, reinterpret_cast<WPARAM>(labMsgFont.get()),
+                        FALSE);
 }
 
 void drawQuestion(const DRAWITEMSTRUCT& item, HINSTANCE instance) {
@@ -409,6 +420,9 @@ INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
         case WM_COMMAND:
             switch (LOWORD(wParam)) {
                 case IDC_BUTYES:
+                    // The program ends now: let go of the question's font with everything else.
+                    SendDlgItemMessageA(dialog, IDC_LABMSG, WM_SETFONT, 0, FALSE);
+                    labMsgFont.reset();
                     theTray->subShutdown();
                     return TRUE;
                 case IDC_BUTNO:
@@ -426,7 +440,7 @@ INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                          reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)));
             return TRUE;
         case WM_DESTROY:
-            DeleteObject(static_cast<HFONT>(RemovePropA(dialog, "labMsgFont")));
+            labMsgFont.reset();
             return FALSE;
         default:
             return FALSE;
