@@ -9,6 +9,7 @@
 #include "common/errors.h"
 #include "common/program.h"
 #include "common/text.h"
+#include "startup/startup.h"
 
 namespace perchlet::testing {
 
@@ -91,6 +92,22 @@ public:
     std::string executableFolder() const override { return exeFolder; }
     std::string systemTempFolder() const override { return tempFolder; }
     void initCommonControls() override { ++commonControlsInitialised; }
+};
+
+// Records the fields of every icon start-up adds.
+class RecordingTray : public TrayIconSink {
+public:
+    std::vector<std::vector<std::string>> added;  // command, tooltip, icon of each call
+    int removals = 0;
+    int failOnCall = 0;  // 1-based call that raises a run-time error; 0: none
+
+    void AddIconToTray(std::string& command, std::string& toolTip, std::string& icon) override {
+        added.push_back({command, toolTip, icon});
+        if (static_cast<int>(added.size()) == failOnCall) {
+            throw RunError(7, "Out of memory");
+        }
+    }
+    void removeAllIcons() override { ++removals; }
 };
 
 // A program wired to fakes. The working folder and an open log are set up by openLog().

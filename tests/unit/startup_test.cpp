@@ -10,20 +10,7 @@ using Lines = std::vector<std::string>;
 constexpr const char* kTitle = "Perchlet! v1.1.0";
 constexpr const char* kBatch = R"(C:\b.txt)";
 
-class RecordingTray : public TrayIconSink {
-public:
-    std::vector<Lines> added;  // command, tooltip, icon of each call
-    int removals = 0;
-    int failOnCall = 0;  // 1-based call that raises a run-time error; 0: none
-
-    void AddIconToTray(std::string& command, std::string& toolTip, std::string& icon) override {
-        added.push_back({command, toolTip, icon});
-        if (static_cast<int>(added.size()) == failOnCall) {
-            throw RunError(7, "Out of memory");
-        }
-    }
-    void removeAllIcons() override { ++removals; }
-};
+using testing::RecordingTray;
 
 // A system whose working folder is the one the fake log path names.
 struct Startup : ::testing::Test {
