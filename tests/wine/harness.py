@@ -452,7 +452,15 @@ def _start_xvfb(logs, env):
 
 def start_session(directory, artefacts=None):
     """Starts Xvfb, trayer and a persistent wineserver on a fresh prefix, and records them."""
-    directory = Path(directory)
+    try:
+        return _start_session(Path(directory), artefacts)
+    except BaseException:
+        # Leave nothing half-started behind; the recorded part tells what to end.
+        stop_session(directory)
+        raise
+
+
+def _start_session(directory, artefacts):
     keeper_exe = build_dir() / "testtools" / "desktop_keeper.exe"
     if not keeper_exe.exists():
         raise SystemExit(f"{keeper_exe} is missing: build the windows-x64 preset first")

@@ -193,6 +193,17 @@ class StartupTest(harness.WineTestCase):
                          preamble(second) + [command_line("/BATCH:absent.txt"),
                                              missing_batch("absent.txt")])
 
+    def test_second_run_appends_while_the_first_holds_the_log(self):
+        first = self.start_with_icons("C:\\windows\\notepad.exe",
+                                      last_message=adding("C:\\windows\\notepad.exe"))
+        second = self.run_to_exit("", appdata=first.env["APPDATA"])
+        self.assertEqual(second.box_texts(), [EMPTY_COMMAND_LINE_BOX])
+        messages = second.messages()
+        self.assertIn(adding("C:\\windows\\notepad.exe"), messages)
+        start = messages.index(INITIALIZING, 1)
+        self.assertEqual(messages[start:], preamble(second) + [command_line("")])
+        self.assertTrue(first.running())
+
     def test_log_lines_have_time_stamp_and_indent(self):
         started = datetime.datetime.now().replace(microsecond=0)
         run = self.start("50% off", files={"Perchlet.ini": "Colour=Blue\r\n"})
