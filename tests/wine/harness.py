@@ -228,15 +228,14 @@ class LogLine:
 
 
 def read_log(path):
-    """The lines of a trace log (decoded from the ANSI code page, split at CR LF)."""
+    """The whole lines of a trace log (decoded from the ANSI code page, ended by CR LF)."""
     try:
         data = Path(path).read_bytes()
     except FileNotFoundError:
         return []
     text = data.decode(ANSI, errors="replace")
-    lines = text.split("\r\n")
-    if lines and lines[-1] == "":
-        lines.pop()
+    # The last piece is a line still being written (or nothing): a line is whole at its CR LF.
+    lines = text.split("\r\n")[:-1]
     return [LogLine.parse(line) for line in lines]
 
 
