@@ -35,9 +35,9 @@ int main() {
         return 1;
     }
     // Never shown: it only has to exist on the desktop.
-    HWND window = CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, "desktop keeper",
-                                  WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, windowClass.hInstance,
-                                  nullptr);
+    HWND window =
+        CreateWindowExA(WS_EX_TOOLWINDOW, windowClass.lpszClassName, "desktop keeper", WS_POPUP, 0,
+                        0, 1, 1, nullptr, nullptr, windowClass.hInstance, nullptr);
     if (!window) {
         std::fprintf(stderr, "desktop_keeper: CreateWindowExA failed (error %lu)\n",
                      static_cast<unsigned long>(GetLastError()));
