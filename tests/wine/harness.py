@@ -596,11 +596,13 @@ class PerchletRun:
     folder_prefix  the start of the run folder's name (C:\\<prefix>XXXX)
     answer    press Return in the program's message boxes whenever a wait sees one
     timeout   launch_exact ends the program after this many seconds even if the test is gone
+    debug     further WINEDEBUG channels for the run, e.g. "+debugstr" for the program's
+              OutputDebugStringA lines (they go to the run's stderr file)
     """
 
     def __init__(self, session, args="", *, cmdline=None, env=None, files=None, appdata=DEFAULT,
                  attributes=None, answer=True, timeout=120, cwd=None, quoted=False,
-                 folder_prefix="perchlet-"):
+                 folder_prefix="perchlet-", debug=""):
         self.session = session
         self.folder = Path(tempfile.mkdtemp(prefix=folder_prefix, dir=session.drive_c))
         self.win_folder = session.windows_path(self.folder)
@@ -609,6 +611,7 @@ class PerchletRun:
         self.cmdline = cmdline if cmdline is not None else program + (" " + args if args else "")
         self.answer = answer
         self.timeout = timeout
+        self.debug = debug
         self.cwd = cwd or self.win_folder
         self.attributes = dict(attributes or {})
         self.env = dict(env or {})
@@ -672,7 +675,8 @@ class PerchletRun:
         request = self.folder / "launch.req"
         request.write_bytes(b"".join(r.encode(ANSI) + b"\0" for r in records))
         launcher = build_dir() / "testtools" / "launch_exact.exe"
-        env = self.session.env(WINEDEBUG="fixme-all,+msgbox")
+        channels = "fixme-all,+msgbox" + ("," + self.debug if self.debug else "")
+        env = self.session.env(WINEDEBUG=channels)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
             self.proc = subprocess.Popen(["wine", str(launcher), self.session.windows_path(request)],
                                          env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
