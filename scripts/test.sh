@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests (also under AddressSanitizer and
-# UBSan) and the end-to-end tests of the Windows program under Wine with a real tray.
+# UBSan), the end-to-end tests of the Windows program under Wine with a real tray, and a short
+# bounded fuzzing of the core (about a minute per target).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,7 +9,7 @@ bash scripts/install-deps.sh
 bash scripts/build.sh windows-x64 windows-x86 native native-sanitize
 
 echo "== Formatting"
-git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' 'bench/*.cpp' |
+git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 'bench/*.cpp' |
     xargs clang-format --dry-run --Werror
 
 echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
@@ -16,3 +17,6 @@ ctest --test-dir build/native-sanitize -L unit --output-on-failure
 
 echo "== Unit tests and end-to-end tests under Wine"
 ctest --test-dir build/native --output-on-failure
+
+echo "== Fuzzing the core: seed replay and a bounded run per target"
+bash scripts/fuzz.sh short
