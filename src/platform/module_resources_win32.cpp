@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <exception>
 
 #include "icons/extraction.h"
@@ -40,9 +42,37 @@ BOOL CALLBACK funcEnumResNamesCallback(HMODULE, LPCSTR, LPSTR name, LONG_PTR par
     }
 }
 
+constexpr std::uint64_t kUnknownSize = UINT64_MAX;
+
+// How many of `wanted` bytes at `data` lie inside the module's mapping. A resource entry may
+// claim bytes past the end of a damaged or truncated file: the system hands out its pointer and
+// size unchecked, and reading on would fault or copy bytes the file does not hold.
+std::size_t bytesInside(HMODULE module, std::uint64_t fileSize, const void* data,
+                        std::size_t wanted) {
+    const auto at = reinterpret_cast<std::uintptr_t>(data);
+    // A module mapped as a data file lies flat, as its file does (its handle has bit 0 set): the
+    // file's own length bounds it, the zero fill of its last page is none of its bytes.
+    const auto handle = reinterpret_cast<std::uintptr_t>(module);
+    if ((handle & 1) != 0 && fileSize != kUnknownSize) {
+        const std::uintptr_t base = handle & ~static_cast<std::uintptr_t>(3);
+        if (at < base || at - base >= fileSize) {
+            return 0;
+        }
+        wanted = static_cast<std::size_t>(std::min<std::uint64_t>(wanted, fileSize - (at - base)));
+    }
+    // Whatever the mapping, never past the pages that share the resource's own view.
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(data, &region, sizeof region) != sizeof region || region.State != MEM_COMMIT) {
+        return 0;
+    }
+    const auto end = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+    return std::min<std::size_t>(wanted, end - at);
+}
+
 class Win32ResourceModule : public ResourceModule {
 public:
-    explicit Win32ResourceModule(ModuleHandle module) : module_(std::move(module)) {}
+    Win32ResourceModule(ModuleHandle module, std::uint64_t fileSize)
+        : module_(std::move(module)), fileSize_(fileSize) {}
 
     std::vector<std::string> iconGroupNames() override {
         Enumeration enumeration;
@@ -68,13 +98,15 @@ public:
         if (data == nullptr) {
             return {ResourceStatus::LockFailed, {}};
         }
-        // The resource's own size bounds every copy made from it.
-        const DWORD size = SizeofResource(module_.get(), resource);
+        // The resource's own size bounds every copy made from it, and the mapping bounds that.
+        const std::size_t size =
+            bytesInside(module_.get(), fileSize_, data, SizeofResource(module_.get(), resource));
         return {ResourceStatus::Found, {static_cast<const std::uint8_t*>(data), size}};
     }
 
 private:
     ModuleHandle module_;
+    std::uint64_t fileSize_;
 };
 
 }  // namespace
@@ -84,7 +116,15 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
     if (!module) {
         return nullptr;
     }
-    return std::make_unique<Win32ResourceModule>(std::move(module));
+    // A bare name is searched for along the module path; only a name with a folder is certainly
+    // the file that was mapped.
+    std::uint64_t fileSize = kUnknownSize;
+    WIN32_FILE_ATTRIBUTE_DATA file{};
+    if (path.find_first_of("\\/") != std::string::npos &&
+        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file)) {
+        fileSize = (static_cast<std::uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
+    }
+    return std::make_unique<Win32ResourceModule>(std::move(module), fileSize);
 }
 
 }  // namespace perchlet::win32
