@@ -36,14 +36,14 @@ const char* buildWarning(IcoBuildStatus status) {
     return nullptr;
 }
 
-void extract(Program& program, IconServices& services, const std::string& strSourcePath,
+bool extract(Program& program, IconServices& services, const std::string& strSourcePath,
              const std::string& strOutputPath, std::int32_t intGroupIndex) {
     const auto warn = [&](const std::string& text) { program.showMessage(text, kIconWarning); };
 
     const std::unique_ptr<ResourceModule> module = services.modules.open(strSourcePath);
     if (!module) {
         warn("Icon source file, '" + strSourcePath + "' wasn't found");
-        return;
+        return false;
     }
     const std::vector<std::string> names = module->iconGroupNames();
     if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
@@ -51,7 +51,7 @@ void extract(Program& program, IconServices& services, const std::string& strSou
     }
     if (names.empty()) {
         warn("Icon source file, '" + strSourcePath + "' doesn't contain any resources");
-        return;
+        return false;
     }
     if (intGroupIndex < std::numeric_limits<std::int16_t>::min() ||
         intGroupIndex > std::numeric_limits<std::int16_t>::max()) {
@@ -59,7 +59,7 @@ void extract(Program& program, IconServices& services, const std::string& strSou
     }
     const auto count = static_cast<std::int32_t>(names.size());
     if (intGroupIndex == count) {
-        return;  // one past the last group selects nothing, and that is no error
+        return false;  // one past the last group selects nothing, and that is no error
     }
     if (intGroupIndex < 0 || intGroupIndex > count) {
         throw errors::subscriptOutOfRange();
@@ -72,11 +72,11 @@ void extract(Program& program, IconServices& services, const std::string& strSou
             throw RunError(errors::kResourceNotLocated, "Failed to locate resource entry");
         case ResourceStatus::LoadFailed:
             warn("Failed to load resource entry in icon source file, '" + strSourcePath + "'");
-            return;
+            return false;
         case ResourceStatus::LockFailed:
             warn("Failed to get pointer to resource entry in icon source file, '" + strSourcePath +
                  "'");
-            return;
+            return false;
         case ResourceStatus::Found:
             break;
     }
@@ -86,26 +86,28 @@ void extract(Program& program, IconServices& services, const std::string& strSou
     });
     if (const char* warning = buildWarning(build.status)) {
         warn(warning + strSourcePath + "'");
-        return;
+        return false;
     }
     if (build.status != IcoBuildStatus::Built) {
-        return;  // an empty group writes nothing and says nothing
+        return false;  // an empty group writes nothing and says nothing
     }
     if (!services.holdingFiles.replaceWith(strOutputPath, build.file)) {
         warn("Failed to create icon holding file '" + strOutputPath + "'");
+        return false;
     }
+    return true;
 }
 
 }  // namespace
 
-void subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
+bool subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
                      std::string strOutputPath, std::int32_t intGroupIndex) {
     if (!endsWith(strOutputPath, ".ico")) {
         strOutputPath += ".ico";
     }
     try {
         try {
-            extract(program, services, strSourcePath, strOutputPath, intGroupIndex);
+            return extract(program, services, strSourcePath, strOutputPath, intGroupIndex);
         } catch (const std::bad_alloc&) {
             throw RunError(7, "Out of memory");
         }
@@ -114,6 +116,7 @@ void subExtractIcons(Program& program, IconServices& services, const std::string
         program.subWriteTrace(report);
         program.showMessage(report, kIconError);
     }
+    return false;
 }
 
 }  // namespace perchlet

@@ -16,8 +16,9 @@ std::string funcResourceName(std::uint32_t integerId);
 // strSourcePath to strOutputPath, with ".ico" appended unless it already ends so (exactly, in
 // lower case). The index equal to the module's group count selects nothing, silently. Every
 // failure is reported to the user (run-time errors also to the trace) and leaves the file at
-// strOutputPath as it was; the caller learns of success only by finding the file.
-void subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
+// strOutputPath as it was. True when the file was written: one found there otherwise may be left
+// from an earlier run, for another command.
+bool subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
                      std::string strOutputPath, std::int32_t intGroupIndex);
 
 }  // namespace perchlet

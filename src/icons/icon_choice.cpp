@@ -88,8 +88,8 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
     modulePath = subReplaceEnvironmentVars(program, modulePath);
 
     strIconSpec = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
-    subExtractIcons(program, services, modulePath, strIconSpec, iconNumber);
-    return {strIconSpec};
+    const bool written = subExtractIcons(program, services, modulePath, strIconSpec, iconNumber);
+    return {strIconSpec, false, !written};
 }
 
 bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists) {
@@ -99,6 +99,12 @@ bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists
     if (!fileExists) {
         program.subWriteTrace("Warning: icon '" + choice.path +
                               "' wasn't found, using default instead");
+        return false;
+    }
+    if (choice.stale) {
+        // The extraction failed and said so; what lies there belongs to an earlier run.
+        program.subWriteTrace("Warning: icon '" + choice.path +
+                              "' wasn't written, using default instead");
         return false;
     }
     return true;

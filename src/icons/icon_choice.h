@@ -15,6 +15,7 @@ class Program;
 struct IconChoice {
     std::string path;         // the icon file to try: strIconSpec after the choice
     bool useDefault = false;  // the choice failed and was traced: show the default icon at once
+    bool stale = false;       // the extraction wrote nothing: a file at path is not this icon
 };
 
 // Settles the icon file of entry n for a command analysed as `analysis`, tracing each step, and
@@ -27,7 +28,8 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
                           std::int32_t n);
 
 // Whether to load choice.path as the tray picture, given whether it is an ordinary file
-// (program.sys.files.isOrdinaryFile). False means the default icon; a missing file is traced.
+// (program.sys.files.isOrdinaryFile). False means the default icon; a missing or stale file is
+// traced.
 bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists);
 
 // Traces that an existing icon file could not be loaded as a picture and the default is shown.

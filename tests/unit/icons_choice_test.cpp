@@ -193,6 +193,44 @@ TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
     }
 }
 
+TEST(IconChoice, AHoldingFileIsCurrentOnlyWhenThisExtractionWroteIt) {
+    FakeModule damaged;
+    damaged.addGroup("#1", testing::groupBytes({{16, 16, 0, 1, 32, 4, 1}}));
+    damaged.addImage(1, testing::imageBytes(1, 2));  // shorter than its group entry claims
+    struct Case {
+        const char* what;
+        FakeModule module;
+        int group;
+        bool writeFails;
+        bool stale;
+    } cases[] = {
+        {"written", manyGroups(), 0, false, false},
+        {"write failed", manyGroups(), 0, true, true},
+        {"damaged image", damaged, 0, false, true},
+        {"one past the last group", manyGroups(), 200, false, true},
+        {"no such module", FakeModule{}, -1, false, true},
+    };
+    for (const auto& c : cases) {
+        Choice x;
+        x.associate("x.dll," + std::to_string(c.group));
+        if (c.group >= 0) {
+            x.icons.modules.modules["x.dll"] = c.module;
+        }
+        const testing::Bytes older = {0, 0, 1, 0};
+        x.icons.holdingFiles.files[kHolding] = older;
+        if (c.writeFails) {
+            x.icons.holdingFiles.failing.insert(kHolding);
+        }
+        std::string iconSpec;
+        const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
+        EXPECT_EQ(choice.path, kHolding) << c.what;
+        EXPECT_FALSE(choice.useDefault) << c.what;
+        EXPECT_EQ(choice.stale, c.stale) << c.what;
+        EXPECT_EQ(x.icons.holdingFiles.files[kHolding] == older, c.stale) << c.what;
+        EXPECT_EQ(funcUseIconFile(x.system.program, choice, true), !c.stale) << c.what;
+    }
+}
+
 TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
     struct Case {
         IconChoice choice;
@@ -207,6 +245,16 @@ TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
          {"Warning: icon '" + kHolding + "' wasn't found, using default instead"}},
         {{"", false}, false, false, {"Warning: icon '' wasn't found, using default instead"}},
         {{"5", true}, false, false, {}},
+        // A holding file that this extraction did not write is an earlier run's, for another
+        // command: it is never shown.
+        {{kHolding, false, true},
+         true,
+         false,
+         {"Warning: icon '" + kHolding + "' wasn't written, using default instead"}},
+        {{kHolding, false, true},
+         false,
+         false,
+         {"Warning: icon '" + kHolding + "' wasn't found, using default instead"}},
     };
     for (const auto& c : cases) {
         testing::FakeSystem system;
