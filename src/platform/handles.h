@@ -117,6 +117,14 @@ struct FileTraits {
     static void release(Handle h) { CloseHandle(h); }
 };
 
+// A directory search of FindFirstFileA; counted with the files.
+struct FindTraits {
+    using Handle = HANDLE;
+    static constexpr GuiKind kind = GuiKind::File;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static void release(Handle h) { FindClose(h); }
+};
+
 using IconHandle = Owned<IconTraits>;
 using BitmapHandle = Owned<BitmapTraits>;
 using BrushHandle = Owned<BrushTraits>;
@@ -125,6 +133,7 @@ using MemoryDc = Owned<MemoryDcTraits>;
 using ModuleHandle = Owned<ModuleTraits>;
 using RegistryKey = Owned<RegistryKeyTraits>;
 using FileHandle = Owned<FileTraits>;
+using FindHandle = Owned<FindTraits>;
 
 // The screen's device context, borrowed for one scope.
 class ScreenDc {

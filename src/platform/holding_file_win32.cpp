@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <string>
 
 #include "platform/handles.h"
 
@@ -22,12 +23,52 @@ bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
     return true;
 }
 
+bool processRunning(DWORD id) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
+    if (process == nullptr) {
+        // One that may not be opened is running; one that is gone cannot be opened at all.
+        return GetLastError() == ERROR_ACCESS_DENIED;
+    }
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+}
+
+// A copy of the program ended in the middle of a write (killed, or the machine stopped) leaves
+// its temporary behind: removed here once no process of the id in its name runs any more.
+void removeStaleTemporaries(const std::string& path) {
+    const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
+    const std::string stem = path.substr(folder.size()) + ".";
+    WIN32_FIND_DATAA found;
+    const FindHandle search(FindFirstFileA((path + ".*.tmp").c_str(), &found));
+    if (!search) {
+        return;
+    }
+    do {
+        const std::string name = found.cFileName;
+        if (name.size() <= stem.size() + 4 || name.compare(0, stem.size(), stem) != 0 ||
+            name.compare(name.size() - 4, 4, ".tmp") != 0) {
+            continue;
+        }
+        const std::string id = name.substr(stem.size(), name.size() - stem.size() - 4);
+        if (id.size() > 10 || id.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoull(id) > MAXDWORD) {
+            continue;
+        }
+        const auto process = static_cast<DWORD>(std::stoull(id));
+        if (process != GetCurrentProcessId() && !processRunning(process)) {
+            DeleteFileA((folder + name).c_str());
+        }
+    } while (FindNextFileA(search.get(), &found));
+}
+
 }  // namespace
 
 bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std::uint8_t> bytes) {
     // Beside the target, so the move stays on one volume and replaces it in one step; named by
     // the process so that two running copies do not write into each other's file.
     const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    removeStaleTemporaries(path);
     bool written = false;
     {
         const FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
