@@ -769,7 +769,7 @@ class PerchletRun:
         target.mkdir(parents=True, exist_ok=True)
         for source in (self.stderr_path, self.stdout_path, self.folder / "launch.req",
                        self.log_path):
-            if source.exists():
+            if source.is_file():  # a fault test may put a folder where the log belongs
                 shutil.copy2(source, target / source.name)
 
     def __enter__(self):
