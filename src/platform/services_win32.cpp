@@ -1,7 +1,6 @@
 #include "platform/services_win32.h"
 
 #include <windows.h>
-#include <commctrl.h>
 #include <shellapi.h>
 
 #include <vector>
@@ -42,8 +41,26 @@ std::string Win32Environment::variable(const std::string& name) const {
     }
 }
 
+void ensureCommonControls() {
+    static bool loaded = false;
+    if (loaded) {
+        return;
+    }
+    loaded = true;
+    if (HMODULE library = LoadLibraryA("comctl32.dll")) {
+        using Init = void(WINAPI*)();
+        // Through void (*)(): the one function type any other converts to without a warning.
+        const auto init = reinterpret_cast<Init>(
+            reinterpret_cast<void (*)()>(GetProcAddress(library, "InitCommonControls")));
+        if (init != nullptr) {
+            init();
+        }
+    }
+}
+
 void Win32MessageBoxes::show(const std::string& prompt, unsigned iconFlags,
                              const std::string& title) {
+    ensureCommonControls();
     MessageBoxA(nullptr, prompt.c_str(), title.c_str(), MB_OK | MB_SETFOREGROUND | iconFlags);
 }
 
@@ -263,7 +280,7 @@ std::string Win32Process::systemTempFolder() const {
 }
 
 void Win32Process::initCommonControls() {
-    InitCommonControls();
+    // Nothing to do yet: the library comes with the first box or dialog (ensureCommonControls).
 }
 
 std::intptr_t Win32Shell::open(const std::string& target, const std::string& parameters) {

@@ -8,6 +8,11 @@ namespace perchlet::win32 {
 // A RunError for the calling thread's last Windows error, with the system's wording.
 [[noreturn]] void raiseLastError();
 
+// Loads the common controls, once, before the first message box or dialog: they give its
+// buttons the look the manifest asks for. Not at start-up, as most runs show no window at all
+// and the library keeps some 3 MiB resident for the whole run.
+void ensureCommonControls();
+
 class Win32Environment : public Environment {
 public:
     std::string variable(const std::string& name) const override;

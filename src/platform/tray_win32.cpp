@@ -286,6 +286,7 @@ void TrayIcons::exitRequest() {
     fadeFaultReported_ = false;
     frmCommon().startFade();
     const std::string question = exitQuestion(lngIconCount_);
+    ensureCommonControls();
     DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_FRMEXIT), nullptr, exitDialogProc,
                     reinterpret_cast<LPARAM>(&question));
     exitDialog_ = nullptr;
