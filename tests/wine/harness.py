@@ -337,14 +337,20 @@ class Session:
 
     def answer_message_boxes(self, already=None):
         """Presses Return in every visible message box of the program. `already` maps window
-        ids to the time they were last answered, so a box is pressed again only after 1 s."""
+        ids to the time they were last answered, so a box is pressed again only after 1 s, and
+        then clicked first."""
         answered = 0
         for window in self.message_box_windows():
             now = time.monotonic()
             if already is not None:
-                if now - already.get(window, -10.0) < 1.0:
+                last = already.get(window)
+                if last is not None and now - last < 1.0:
                     continue
                 already[window] = now
+                if last is not None:
+                    # Still open after a Return: Wine had not made it the active window (a tray
+                    # icon docking meanwhile can take the focus), and a click into it does.
+                    self.x("xdotool", "mousemove", "--window", window, 12, 30, "click", 1)
             self.x("xdotool", "windowfocus", window, "key", "Return")
             answered += 1
         return answered
