@@ -1,0 +1,235 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the tray icons under Wine: icon groups copied out of the test modules into
+the holding files, icons found through file associations set up with `reg add`, and what the
+tray shows, before and during the fade."""
+
+import shutil
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+from harness import batch_text  # noqa: E402
+from icons_support import (RegistryRows, box_matches, entry_traces, icon_pixels,  # noqa: E402
+                           ico_entries, small_image_index, solid_ico, wait_for_screen,
+                           wait_for_window)
+
+TEST_ICONS = harness.build_dir() / "testicons"
+RESOURCES = harness.REPO / "resources"
+MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_crafted")
+# The colour of the user's own icon: no other picture in the tray uses it.
+USER_COLOUR = (17, 235, 101)
+CROSS_RED = (223, 0, 41)
+CROSS_KEY = (128, 128, 128)
+SHELL32_DEFAULT = "%systemroot%\\system32\\shell32.dll,0"
+NO_ASSOCIATION = "No specific file association found, using default..."
+
+
+def determining(extension):
+    return f"Determining associated icon for '{extension}'"
+
+
+def found(association):
+    return f"Associated icon found to be '{association}'"
+
+
+def overriding(old, new):
+    return f"Overriding determined icon number of '{old}' with user specified one of '{new}'"
+
+
+def not_found(path):
+    return f"Warning: icon '{path}' wasn't found, using default instead"
+
+
+def not_written(path):
+    return f"Warning: icon '{path}' wasn't written, using default instead"
+
+
+def expected_icon(name):
+    return (TEST_ICONS / name).read_bytes()
+
+
+def cross_picture():
+    """resources/cross.bmp as rows of colours, its grey key left out (None)."""
+    data = (RESOURCES / "cross.bmp").read_bytes()
+    pixels_at = int.from_bytes(data[10:14], "little")
+    width = int.from_bytes(data[18:22], "little")
+    height = int.from_bytes(data[22:26], "little")
+    stride = (width * 3 + 3) & ~3
+    rows = []
+    for y in range(height):
+        line = data[pixels_at + (height - 1 - y) * stride:]
+        row = [tuple(line[3 * x:3 * x + 3][::-1]) for x in range(width)]
+        rows.append([None if colour == CROSS_KEY else colour for colour in row])
+    return rows
+
+
+def crossed(picture, cross):
+    """The picture with the cross laid over it."""
+    return [[over if over is not None else under for under, over in zip(row, cross_row)]
+            for row, cross_row in zip(picture, cross)]
+
+
+class IconTest(harness.WineTestCase):
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        missing = [name for name in MODULES
+                   if not (harness.build_dir() / "testtools" / f"{name}.dll").exists()]
+        if missing or not TEST_ICONS.is_dir():
+            raise unittest.SkipTest(f"icon test modules missing: {', '.join(missing)}")
+        session = cls.session
+        # The modules in a folder of the prefix whose name has no dot and no blank, so that a
+        # command naming a file in it has the file's own extension.
+        folder = Path(tempfile.mkdtemp(prefix="perchlet-icons-", dir=session.drive_c))
+        (folder / "with blank").mkdir()
+        for name in MODULES:
+            shutil.copy2(harness.build_dir() / "testtools" / f"{name}.dll", folder)
+        shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "with blank")
+        shutil.copy2(harness.build_dir() / "Perchlet.exe", folder)
+        (folder / "Painted.ico").write_bytes(solid_ico(USER_COLOUR))
+        cls.folder = folder
+        # Associations come back lower-cased; so do the paths in the messages about them.
+        cls.mods = session.windows_path(folder).lower()
+        cls.registry = RegistryRows(session)
+        cls.addClassCleanup(cls.registry.delete_all)
+
+    def associate(self, extension, icon=None, cls_name=None):
+        """Registers the extension with a class of its own whose DefaultIcon is icon."""
+        cls_name = cls_name or "perchlet.test" + extension
+        self.registry.add(f"HKCR\\{extension}", cls_name)
+        if icon is not None:
+            self.registry.add(f"HKCR\\{cls_name}\\DefaultIcon", icon)
+        return cls_name
+
+    def start_batch(self, lines, **kwargs):
+        """Starts a batch run and waits, answering its message boxes, until every line's icon
+        is docked. Returns the run and its icons in the order they were added."""
+        old = {icon.window for icon in self.session.tray_icons()}
+        run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines),
+                                                   **kwargs.pop("files", {})}, **kwargs)
+
+        def docked():
+            icons = [icon for icon in self.session.tray_icons() if icon.window not in old]
+            return icons if len(icons) >= len(lines) else None
+        icons = run.wait_until(docked, 30, f"{len(lines)} tray icons")
+        # trayer makes each icon's window as the icon docks, so their ids follow the entries.
+        return run, sorted(icons, key=lambda icon: icon.window)
+
+    def holding_files(self, run):
+        folder = self.session.unix_path(run.working_folder)
+        return sorted(path.name for path in folder.iterdir() if path.name != "Perchlet.log")
+
+    def holding_file(self, run, n):
+        return self.session.unix_path(f"{run.working_folder}\\{n}.ico")
+
+    def assert_boxes(self, run, expected):
+        boxes = run.boxes()
+        self.assertEqual(len(boxes), len(expected), run.box_texts())
+        for box, text in zip(boxes, expected):
+            self.assertTrue(box_matches(box, text), f"{box.text!r} is not {text!r}")
+
+    # -- groups copied out of modules ----------------------------------------------------------
+
+    def test_groups_are_copied_byte_for_byte(self):
+        mods = self.mods
+        sources = {module: f"{mods}\\icons_{module}.dll"
+                   for module in ("three", "named", "sizes", "none", "crafted")}
+        sources["absent"] = f"{mods}\\absent.dll"
+        for module, source in sources.items():
+            self.associate(f".pchico{module}", source + ",0")
+        # Positions other than 0 are the user's icon number, which overrides the registry's 0.
+        red, green, blue, sizes = (expected_icon(name) for name in
+                                   ("red.ico", "green.ico", "blue.ico", "sizes.ico"))
+        old = solid_ico((200, 100, 50))  # an older holding file, of another colour
+        longer = bytes(range(256)) * 12  # longer than what replaces it
+        crafted = sources["crafted"]
+        cases = [
+            # (what, module, position, file before the run, file after it, message box)
+            ("three groups: the first", "three", 0, None, red, None),
+            ("three groups: the second", "three", 1, None, green, None),
+            ("three groups: the third", "three", 2, None, blue, None),
+            ("three groups: one past the last selects nothing", "three", 3, None, None, None),
+            ("three groups: one past it keeps an older file", "three", 3, old, old, None),
+            ("three groups: two past the last", "three", 4, None, None,
+             "Error  9 (Subscript out of range) occurred in subExtractIcons"),
+            ("a position beyond 16 bits", "three", 32768, None, None,
+             "Error  6 (Overflow) occurred in subExtractIcons"),
+            ("named groups come first, by name: APPLE", "named", 0, None, green, None),
+            ("then ZEBRA", "named", 1, None, red, None),
+            ("numbered groups follow by id: #7", "named", 2, None, blue, None),
+            ("#300 replaces a longer older file whole", "named", 3, longer, sizes, None),
+            ("images of 744, 296 and 1128 bytes", "sizes", 0, None, sizes, None),
+            ("a module without icons", "none", 0, None, None,
+             f"Icon source file, '{sources['none']}' doesn't contain any resources"),
+            ("no such module", "absent", 0, None, None,
+             f"Icon source file, '{sources['absent']}' wasn't found"),
+            ("an image id of 40000", "crafted", 0, None, expected_icon("id40000.ico"), None),
+            ("a count beyond the group's entries", "crafted", 1, None, None,
+             f"Damaged icon group in icon source file, '{crafted}'"),
+            ("an entry that claims more bytes than its image", "crafted", 2, old, old,
+             f"Damaged icon image in icon source file, '{crafted}'"),
+            ("an image that is missing", "crafted", 3, old, old,
+             f"Failed to locate resource in icon source file, '{crafted}'"),
+            ("a group of no images", "crafted", 4, None, None, None),
+        ]
+        lines = [f"C:\\docs\\{n}.pchico{module},,{position or ''}"
+                 for n, (_, module, position, _, _, _) in enumerate(cases, 1)]
+        files = {f"AppData/Perchlet/{n}.ico": before
+                 for n, (_, _, _, before, _, _) in enumerate(cases, 1) if before is not None}
+        run, _ = self.start_batch(lines, files=files)
+
+        traces = entry_traces(run.messages())
+        self.assertEqual(len(traces), len(cases))
+        self.assert_boxes(run, [box for *_, box in cases if box is not None])
+        for n, (what, module, position, before, after, box) in enumerate(cases, 1):
+            with self.subTest(what):
+                path = f"{run.working_folder}\\{n}.ico"
+                expected = [determining(f".pchico{module}"), found(sources[module] + ",0")]
+                if position:
+                    expected.append(overriding(0, position))
+                if box is not None and box.startswith("Error"):
+                    expected.append(box)
+                if after is None:
+                    expected.append(not_found(path))
+                elif after is before:
+                    # An earlier run's file is left alone, but it is no icon of this command.
+                    expected.append(not_written(path))
+                self.assertEqual(traces[n - 1], expected)
+                holding = self.holding_file(run, n)
+                if after is None:
+                    self.assertFalse(holding.exists())
+                else:
+                    self.assertEqual(holding.read_bytes(), after)
+        # Nothing else is left in the working folder: no half-written or temporary file.
+        self.assertEqual(self.holding_files(run), sorted(
+            f"{n}.ico" for n, case in enumerate(cases, 1) if case[4] is not None))
+
+    def test_known_image_sizes_give_known_offsets(self):
+        # The generator's own file is checked against the numbers worked out by hand, so the
+        # byte comparison above rests on a file known to be right.
+        entries = ico_entries(expected_icon("sizes.ico"))
+        self.assertEqual([(e.size, e.offset) for e in entries],
+                         [(744, 54), (296, 798), (1128, 1094)])
+        self.assertEqual(len(expected_icon("sizes.ico")), 2222)
+
+    def test_failed_holding_file_write_is_reported(self):
+        self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
+        run, _ = self.start_batch(["C:\\docs\\a.pchicothree"],
+                                  files={"AppData/Perchlet/1.ico": None})  # a folder of that name
+        path = f"{run.working_folder}\\1.ico"
+        self.assert_boxes(run, [f"Failed to create icon holding file '{path}'"])
+        self.assertEqual(entry_traces(run.messages()), [[
+            determining(".pchicothree"), found(f"{self.mods}\\icons_three.dll,0"),
+            not_found(path)]])
+        self.assertTrue(self.holding_file(run, 1).is_dir())
+        self.assertEqual(self.holding_files(run), ["1.ico"])  # and no temporary file
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
