@@ -110,6 +110,7 @@ class IconTest(harness.WineTestCase):
     def start_batch(self, lines, **kwargs):
         """Starts a batch run and waits, answering its message boxes, until every line's icon
         is docked. Returns the run and its icons in the order they were added."""
+        self.registry.apply()
         old = {icon.window for icon in self.session.tray_icons()}
         run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines),
                                                    **kwargs.pop("files", {})}, **kwargs)
@@ -229,6 +230,100 @@ class IconTest(harness.WineTestCase):
             not_found(path)]])
         self.assertTrue(self.holding_file(run, 1).is_dir())
         self.assertEqual(self.holding_files(run), ["1.ico"])  # and no temporary file
+
+    # -- icons found through file associations ----------------------------------------------
+
+    def test_associations_name_the_icons(self):
+        mods = self.mods
+        three, named = f"{mods}\\icons_three.dll", f"{mods}\\icons_named.dll"
+        if not self.registry.exists("HKCR\\.exe"):
+            # Wine registers the class of programs, whose icon is "%1", but not the extension.
+            self.registry.add("HKCR\\.exe", "exefile")
+        self.associate(".pchiconum", three + ",2")
+        self.associate(".pchiconeg", three + ",-1")
+        self.associate(".pchicomui", named + ".mui,1")
+        self.associate(".pchicoquoted", f'"{mods}\\with blank\\icons_named.dll",3')
+        clsid = "{6A1E5C1B-0C1F-4E53-9E37-5043484C4554}"
+        self.registry.add(f"HKCR\\{self.associate('.pchicoclsid')}\\CLSID", clsid)
+        self.registry.add(f"HKCR\\CLSID\\{clsid}\\DefaultIcon", three + ",0")
+        current = self.associate(".pchicocurver") + ".2"
+        self.registry.add(f"HKCR\\perchlet.test.pchicocurver\\CurVer", current)
+        self.registry.add(f"HKCR\\{current}\\DefaultIcon", named + ",2")
+        # The user's own choice of class comes before the machine's.
+        self.associate(".pchicochoice", three + ",0")
+        self.associate(".pchicochosen", three + ",1")
+        self.registry.add("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
+                          ".pchicochoice", "perchlet.test.pchicochosen", name="ProgID")
+        self.associate(".pchicoenv", "%PchIconsDir%\\icons_three.dll,2")
+        self.associate(".pchicoicofile", f"{mods}\\Painted.ico,0")
+        self.associate(".pchicogone", f"{mods}\\gone.ico")
+        self.associate(".pchicobadnum", three + ",abc")
+        self.associate(".pchicolonequote", '"')
+
+        red, green, blue, sizes = (expected_icon(name) for name in
+                                   ("red.ico", "green.ico", "blue.ico", "sizes.ico"))
+        program = (RESOURCES / "perchlet.ico").read_bytes()
+        default = (RESOURCES / "default.ico").read_bytes()
+        shell32 = "a shell32 icon"
+        painted = f"{mods}\\painted.ico"
+        cases = [
+            # (what, batch line, trace lines of the entry, holding file)
+            ("%1: a program's own first icon group", f"{mods}\\Perchlet.exe",
+             [determining(".exe"), found("%1")], program),
+            ("%1 with parameters, and the user's icon number", f"{mods}\\Perchlet.exe /x,,1",
+             [determining(".exe"), found("%1"), overriding(0, 1)], default),
+            ("a number after the comma", "C:\\docs\\a.pchiconum",
+             [determining(".pchiconum"), found(three + ",2")], blue),
+            ("a negative number counts as positive", "C:\\docs\\a.pchiconeg",
+             [determining(".pchiconeg"), found(three + ",-1")], green),
+            ("a .mui path names the module", "C:\\docs\\a.pchicomui",
+             [determining(".pchicomui"), found(named + ".mui,1")], red),
+            ("a quoted path with a blank", "C:\\docs\\a.pchicoquoted",
+             [determining(".pchicoquoted"),
+              found(f'"{mods}\\with blank\\icons_named.dll",3')], sizes),
+            ("a class with a CLSID", "C:\\docs\\a.pchicoclsid",
+             [determining(".pchicoclsid"), found(three + ",0")], red),
+            ("a class with a current version", "C:\\docs\\a.pchicocurver",
+             [determining(".pchicocurver"), found(named + ",2")], blue),
+            ("the user's choice of class", "C:\\docs\\a.pchicochoice",
+             [determining(".pchicochoice"), found(three + ",1")], green),
+            ("a variable in the module path", "C:\\docs\\a.pchicoenv",
+             [determining(".pchicoenv"), found("%pchiconsdir%\\icons_three.dll,2")], blue),
+            ("a registered .ico file is used as it is", "C:\\docs\\a.pchicoicofile",
+             [determining(".pchicoicofile"), found(painted + ",0")], None),
+            ("the user's .ico file is used unchanged",
+             f"C:\\docs\\a.pchiconum,,{self.session.windows_path(self.folder)}\\Painted.ICO",
+             [], None),
+            ("an unknown type gets the default of shell32", "C:\\docs\\a.pchiconothing",
+             [determining(".pchiconothing"), NO_ASSOCIATION, found(SHELL32_DEFAULT)], shell32),
+            ("a missing icon file of the user's", "C:\\docs\\a.txt,,C:\\nowhere\\missing.ico",
+             [not_found("C:\\nowhere\\missing.ico")], None),
+            ("a missing registered icon file", "C:\\docs\\a.pchicogone",
+             [determining(".pchicogone"), found(f"{mods}\\gone.ico"),
+              not_found(f"{mods}\\gone.ico")], None),
+            ("an icon number that is no number", "C:\\docs\\a.pchicobadnum",
+             [determining(".pchicobadnum"), found(three + ",abc"),
+              f"Warning: icon number 'abc' of associated icon '{three},abc' isn't usable, "
+              "using default instead"], None),
+            ("a lone double quote", "C:\\docs\\a.pchicolonequote",
+             [determining(".pchicolonequote"), found('"'),
+              "Warning: associated icon '\"' names no file, using default instead"], None),
+        ]
+        run, _ = self.start_batch([line for _, line, _, _ in cases],
+                                  env={"PCHICONSDIR": self.session.windows_path(self.folder)})
+        self.assertEqual(run.box_texts(), [])
+        traces = entry_traces(run.messages())
+        self.assertEqual(len(traces), len(cases))
+        for n, (what, line, trace, holding) in enumerate(cases, 1):
+            with self.subTest(what):
+                self.assertEqual(traces[n - 1], trace)
+                path = self.holding_file(run, n)
+                if holding is None:
+                    self.assertFalse(path.exists())
+                elif holding is shell32:
+                    self.assertGreater(len(ico_entries(path.read_bytes())), 0)
+                else:
+                    self.assertEqual(path.read_bytes(), holding)
 
 
 if __name__ == "__main__":
