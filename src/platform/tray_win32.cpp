@@ -416,6 +416,9 @@ INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             SetDlgItemTextA(dialog, IDC_LABMSG,
                             reinterpret_cast<const std::string*>(lParam)->c_str());
             layOutDialog(dialog);
+            // Another icon's "Exit Perchlet..." then brings this question forward instead of
+            // stacking a second one over it.
+            theTray->exitDialogShown(dialog);
             SetForegroundWindow(dialog);
             return TRUE;  // the focus goes to the first button in the tab order: No
         case WM_COMMAND:

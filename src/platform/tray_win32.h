@@ -103,7 +103,8 @@ public:
     void subStopFade();
     void subShutdown();
 
-    // The exit dialog's buttons.
+    // The exit dialog: it tells when it is up, and its buttons.
+    void exitDialogShown(HWND dialog) { exitDialog_ = dialog; }
     void butNo_Click(HWND dialog);
 
 private:
