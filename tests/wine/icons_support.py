@@ -58,9 +58,17 @@ def solid_ico(rgb, size=16):
             struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 22) + image)
 
 
+@dataclass(frozen=True)
+class Inverted:
+    """A pixel that the mask lets through but whose colour is not black: the screen shows what
+    lies behind it, exclusive-or this colour."""
+    colour: tuple
+
+
 def icon_pixels(data, index=0):
-    """The pixels of one image of an .ico file as rows of (r, g, b), None where the mask makes
-    it transparent. BMP images of 4, 8 and 32 bits only: what the test icons use."""
+    """The pixels of one image of an .ico file as rows of (r, g, b); None where the mask makes
+    it transparent, Inverted where it inverts the screen. BMP images of 4, 8 and 32 bits only:
+    what the test icons use."""
     entry = ico_entries(data)[index]
     image = data[entry.offset:entry.offset + entry.size]
     header_size, width, double_height, _, bits = struct.unpack_from("<IiiHH", image)
@@ -79,18 +87,19 @@ def icon_pixels(data, index=0):
         mask_row = image[mask_at + source * mask_stride:]
         row = []
         for x in range(width):
-            if mask_row[x // 8] & (0x80 >> (x % 8)):
-                row.append(None)
-            elif bits == 4:
+            if bits == 4:
                 byte = colour_row[x // 2]
-                row.append(palette[(byte >> 4) if x % 2 == 0 else (byte & 0x0F)])
+                colour = palette[(byte >> 4) if x % 2 == 0 else (byte & 0x0F)]
             elif bits == 8:
-                row.append(palette[colour_row[x]])
+                colour = palette[colour_row[x]]
             elif bits == 32:
                 blue, green, red = colour_row[4 * x:4 * x + 3]
-                row.append((red, green, blue))
+                colour = (red, green, blue)
             else:
                 raise ValueError(f"{bits}-bit images are not read here")
+            if mask_row[x // 8] & (0x80 >> (x % 8)):
+                colour = None if colour == (0, 0, 0) else Inverted(colour)
+            row.append(colour)
         rows.append(row)
     return rows
 
@@ -230,12 +239,13 @@ class Screen:
         return sum(row.count(colour) for row in self.region(x, y, width, height))
 
     def find(self, rect, picture):
-        """Where in rect the picture's opaque pixels show exactly: (x, y), or None."""
+        """Where in rect the picture's opaque pixels ((r, g, b) tuples; anything else is not
+        compared) show exactly: (x, y), or None."""
         x0, y0, width, height = rect
         size_y, size_x = len(picture), len(picture[0])
         for y in range(y0, y0 + height - size_y + 1):
             for x in range(x0, x0 + width - size_x + 1):
-                if all(colour is None or self.rows[y + dy][x + dx] == colour
+                if all(not isinstance(colour, tuple) or self.rows[y + dy][x + dx] == colour
                        for dy, row in enumerate(picture) for dx, colour in enumerate(row)):
                     return x, y
         return None
@@ -338,3 +348,35 @@ def wait_for_window(session, title, timeout=10.0):
         if found or time.monotonic() > deadline:
             return int(found[0]) if found else None
         time.sleep(0.1)
+
+
+def visible_windows(session):
+    return set(session.x("xdotool", "search", "--onlyvisible", "--name", ".*").stdout.split())
+
+
+def choose_last_menu_item(session, run, icon, timeout=10.0):
+    """Opens the icon's popup menu with the right button and chooses its last item from the
+    keyboard, as a user would; returns once a new window has shown for the menu."""
+    before = visible_windows(session)
+    session.click_icon(icon, button=3)
+    run.wait_until(lambda: visible_windows(session) - before, timeout, "the popup menu")
+    # From no selection, Up selects the last item.
+    session.x("xdotool", "key", "Up", "Return", check=True)
+
+
+def press_return_until(session, run, window, predicate, timeout=10.0):
+    """Presses Return in a window of the program until the predicate holds; a window still
+    waiting after a Return is clicked into first (Wine may not have made it active)."""
+    pressed = []
+
+    def answered():
+        if predicate():
+            return True
+        now = time.monotonic()
+        if not pressed or now - pressed[-1] >= 1.0:
+            if pressed:
+                session.x("xdotool", "mousemove", "--window", window, 12, 30, "click", 1)
+            session.x("xdotool", "windowfocus", window, "key", "Return")
+            pressed.append(now)
+        return False
+    run.wait_until(answered, timeout, f"window {window} to take Return")

@@ -14,9 +14,9 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
 from harness import batch_text  # noqa: E402
-from icons_support import (RegistryRows, box_matches, entry_traces, icon_pixels,  # noqa: E402
-                           ico_entries, small_image_index, solid_ico, wait_for_screen,
-                           wait_for_window)
+from icons_support import (RegistryRows, box_matches, choose_last_menu_item,  # noqa: E402
+                           entry_traces, icon_pixels, ico_entries, press_return_until,
+                           small_image_index, solid_ico, wait_for_screen, wait_for_window)
 
 TEST_ICONS = harness.build_dir() / "testicons"
 RESOURCES = harness.REPO / "resources"
@@ -324,6 +324,79 @@ class IconTest(harness.WineTestCase):
                     self.assertGreater(len(ico_entries(path.read_bytes())), 0)
                 else:
                     self.assertEqual(path.read_bytes(), holding)
+
+    # -- what the tray shows ----------------------------------------------------------------
+
+    def test_tray_and_fade_pictures(self):
+        self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
+        default = (RESOURCES / "default.ico").read_bytes()
+        pictures = [
+            # (what, batch line, the picture it shows)
+            ("the user's icon", f"C:\\docs\\a.txt,painted,{self.mods}\\Painted.ico",
+             [[USER_COLOUR] * 16 for _ in range(16)]),
+            ("the default for a missing icon", "C:\\docs\\b.txt,missing,C:\\nowhere\\gone.ico",
+             icon_pixels(default, small_image_index(default))),
+            ("an icon copied out of a module", "C:\\docs\\c.pchicothree,copied",
+             icon_pixels(expected_icon("red.ico"))),
+        ]
+        run, icons = self.start_batch([line for _, line, _ in pictures])
+        rows = max(icon.y + icon.height for icon in icons)
+        cross = cross_picture()
+
+        def shows(screen, crossed_over):
+            """Where each icon shows its picture (crossed or not), or None."""
+            places = []
+            for icon, (_, _, picture) in zip(icons, pictures):
+                rect = (icon.x, icon.y, icon.width, icon.height)
+                places.append(screen.find(rect, crossed(picture, cross) if crossed_over
+                                          else picture))
+            return places if all(places) else None
+
+        def assert_pictures(screen, places, crossed_over):
+            for icon, (what, _, picture), place in zip(icons, pictures, places):
+                with self.subTest(what, crossed=crossed_over):
+                    self.assertIsNotNone(place, f"{what} is not shown; see {screen.path}")
+                    if crossed_over:
+                        picture = crossed(picture, cross)
+                    # Transparent pixels show the panel behind the icon, as its corner does.
+                    # (Inverting ones show what Wine's tray drew there before: not compared.)
+                    background = screen.pixel(icon.x, icon.y)
+                    x, y = place
+                    for dy, row in enumerate(picture):
+                        for dx, colour in enumerate(row):
+                            if colour is None:
+                                self.assertEqual(screen.pixel(x + dx, y + dy), background,
+                                                 f"pixel {dx},{dy} of {what}")
+                    reds = screen.count((icon.x, icon.y, icon.width, icon.height), CROSS_RED)
+                    if crossed_over:
+                        self.assertGreaterEqual(reds, 40)
+                    else:
+                        self.assertEqual(reds, 0)
+
+        screen, places = wait_for_screen(self.session, "icons-tray", rows,
+                                         lambda screen: shows(screen, False))
+        assert_pictures(screen, places or [None] * 3, False)
+        self.assertEqual(screen.count((icons[0].x, icons[0].y, icons[0].width, icons[0].height),
+                                      USER_COLOUR), 16 * 16)
+
+        choose_last_menu_item(self.session, run, icons[0])
+        run.wait_for_log("Exit selected...")
+        dialog = wait_for_window(self.session, "Exit Perchlet?")
+        self.assertIsNotNone(dialog, "the exit question is not shown")
+        # Away from the icons, so that no tip covers the panel.
+        self.session.x("xdotool", "mousemove", 5, 1000)
+        # The first tick of the fade comes 800 ms after the question opens.
+        screen, places = wait_for_screen(self.session, "icons-fade", rows,
+                                         lambda screen: shows(screen, True))
+        assert_pictures(screen, places or [None] * 3, True)
+
+        # Return answers the question's default button, No: the fade stops.
+        press_return_until(self.session, run, dialog,
+                           lambda: "Exit cancelled!" in run.messages())
+        screen, places = wait_for_screen(self.session, "icons-after-fade", rows,
+                                         lambda screen: shows(screen, False))
+        assert_pictures(screen, places or [None] * 3, False)
+        self.assertTrue(run.running())
 
 
 if __name__ == "__main__":
