@@ -1,0 +1,530 @@
+#!/usr/bin/env python3
+"""End-to-end tests of the tray under Wine: docked icons and their tooltips, launching by click
+and by the popup menu, the exit question with the icon fade, the shutdown, launch failures, a
+restarted shell and the limit of 30 icons. trayer is the tray and xdotool the user."""
+
+import re
+import sys
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+import tray_support as ts  # noqa: E402
+from harness import batch_text  # noqa: E402
+
+CMD = "C:\\windows\\system32\\cmd.exe"
+TICK = 0.8  # the fade timer's interval
+SECTION_END = "-" * 75
+SINGULAR = "Exiting Perchlet will remove the icon currently managed by it. Are you sure?"
+
+
+def plural(count):
+    return (f"Exiting Perchlet will remove the {count} icons currently managed by it. "
+            "Are you sure?")
+
+
+def _resource_ids():
+    text = (harness.REPO / "resources" / "resource_ids.h").read_text()
+    return {name: int(value) for name, value in re.findall(r"#define (\w+) (\d+)", text)}
+
+
+IDS = _resource_ids()
+
+
+def marker_command(folder, name):
+    """A command that leaves a marker file in the folder when the shell starts it."""
+    return f"{CMD} /c echo x > {folder}\\{name}"
+
+
+def launching(target, parameters=""):
+    description = (f"(with parameters of '{parameters}')" if parameters else
+                   "(without parameters)")
+    return f"Launching '{target}' {description}"
+
+
+def launches(run):
+    return [message for message in run.messages() if message.startswith("Launching '")]
+
+
+class TrayTest(harness.WineTestCase):
+
+    def setUp(self):
+        ts.Screen.use_folder(f"tray/{self._testMethodName}")
+        self._runs = []
+
+    # -- runs -------------------------------------------------------------------------------
+
+    def start_tray(self, lines, ini=None, icons=None):
+        """Starts Perchlet on a batch file and waits for its icons. `lines` may be a function
+        of the run's folder (a Windows path), for commands that leave files there. Returns the
+        run and its icons in the order they were docked."""
+        # One run at a time: what an earlier case of the test left open would be in the way.
+        for earlier in self._runs:
+            earlier.kill()
+        ts.park_pointer(self.session)
+        # Icons of an earlier run that are still going away would move the new ones.
+        ts.poll(lambda: not self.session.tray_icons(), 10)
+        before = self.session.tray_icons()
+        run = harness.PerchletRun(self.session, "/BATCH:cmds.txt")
+        lines = lines(run.win_folder) if callable(lines) else lines
+        run.files["cmds.txt"] = batch_text(lines)
+        if ini is not None:
+            run.files["Perchlet.ini"] = ini
+        run.start()
+        self._runs.append(run)
+        self.addCleanup(run.close, f"{self._testMethodName}.{run.folder.name}")
+        expected = len(lines) if icons is None else icons
+        docked = self.session.wait_for_tray_icons(expected, besides=before)
+        self.assertEqual(len(docked), expected, f"icons docked; log: {run.messages()!r}")
+        added = [m for m in run.messages() if m.startswith("Adding new icon to Tray for '")]
+        self.assertEqual(len(added), expected)
+        # trayer makes one embedding window per icon, in the order the shell docks them.
+        return run, sorted(docked, key=lambda icon: icon.window)
+
+    def wait_for_launches(self, run, count, settle=0.8):
+        """Waits for `count` launch traces in all, then a little longer to see that no more
+        follow; returns the launch traces."""
+        if count:
+            run.wait_until(lambda: len(launches(run)) >= count, 15, f"{count} launch(es)")
+        time.sleep(settle)
+        return launches(run)
+
+    def wait_for_file(self, run, path):
+        run.wait_until(lambda: path.exists(), 15, f"{path.name} from the launched command")
+
+    # -- the popup menu and the exit dialog -------------------------------------------------
+
+    def open_menu(self, icon, name):
+        items, _ = ts.open_menu(self.session, icon, name)
+        return items
+
+    def wait_menu_closed(self):
+        self.assertTrue(ts.wait_menu_closed(self.session), "the popup menu should have closed")
+
+    def open_exit_dialog(self, run, icon, name):
+        """Chooses "Exit Perchlet..." in the icon's menu; returns the dialog's X window and the
+        time the item was clicked, which starts the fade timer."""
+        items = self.open_menu(icon, name)
+        chosen = time.monotonic()
+        ts.choose(self.session, items.exit)
+        dialogs = ts.poll(lambda: ts.exit_dialogs(self.session), 10)
+        self.assertEqual(len(dialogs), 1, f"one exit dialog; log: {run.messages()!r}")
+        self.assertFalse(ts.popup_menus(self.session), "the menu has closed")
+        return dialogs[0], chosen
+
+    def dialog_key(self, dialog, key):
+        self.session.x("xdotool", "windowfocus", dialog, "key", key, check=True)
+
+    def wait_dialog_closed(self):
+        self.assertTrue(ts.poll(lambda: not ts.exit_dialogs(self.session), 5),
+                        "the exit dialog should have closed")
+
+    # -- tooltips ---------------------------------------------------------------------------
+
+    def tooltip(self, icons, icon, name):
+        """Hovers over an icon and returns the picture of the tooltip the shell shows."""
+        session = self.session
+        ts.park_pointer(session)
+        ts.poll(lambda: not ts.tooltip_windows(session, icons), 5)
+        tips = []
+        for attempt in range(4):
+            # The tooltip needs the pointer to move over the icon; a nudge starts it again.
+            x, y = icon.center
+            session.x("xdotool", "mousemove", x + attempt % 2, y, check=True)
+            tips = ts.poll(lambda: ts.tooltip_windows(session, icons), 1.5)
+            if tips:
+                break
+        self.assertEqual(len(tips), 1, f"one tooltip over the icon at {icon.center}")
+        rect = tips[0]
+        # Taken once two pictures in a row agree: the window is painted after it shows.
+        previous = None
+        for _ in range(10):
+            crop = ts.Screen.capture(session, name).crop(rect)
+            if crop == previous:
+                break
+            previous = crop
+            time.sleep(0.1)
+        ts.park_pointer(session)
+        return rect, crop
+
+    # -- docking, tooltips and the click ----------------------------------------------------
+
+    def test_three_commands_dock_in_order_and_a_click_launches_each(self):
+        def lines(folder):
+            return [marker_command(folder, "entry1.txt") + ",First tip",
+                    marker_command(folder, "entry2.txt"),
+                    marker_command(folder, "entry3.txt") + ",Third"]
+        run, icons = self.start_tray(lines, ini="ClickMode=SINGLE\r\n")
+        ts.Screen.capture(self.session, "three-icons")
+        xs = [icon.x for icon in icons]
+        self.assertIn(xs, (sorted(xs), sorted(xs, reverse=True)),
+                      "the icons stand side by side in the order of the commands")
+
+        # Each icon launches its own command, with the parameters in the trace.
+        for number, icon in enumerate(icons, start=1):
+            with self.subTest(entry=number):
+                self.session.click_icon(icon)
+                self.wait_for_launches(run, number)
+                self.assertEqual(launches(run)[number - 1], launching(
+                    CMD, f"/c echo x > {run.win_folder}\\entry{number}.txt"))
+                self.wait_for_file(run, run.path(f"entry{number}.txt"))
+        self.assertEqual(len(launches(run)), 3)
+
+        # Tooltips: the two that were given, and the whole command for the one without.
+        widths = [self.tooltip(icons, icon, f"three-tooltip{n}")[0].width
+                  for n, icon in enumerate(icons, start=1)]
+        self.assertGreater(widths[1], widths[0], "the command text is longer than 'First tip'")
+        self.assertGreater(widths[0], widths[2], "'First tip' is longer than 'Third'")
+
+    def test_tooltip_is_the_given_text_or_the_command_cut_to_the_field(self):
+        # No comma (it would end the field) and no blank at the cut.
+        long_tip = "Eighty characters of tooltip text: more than the field of the shell holds."
+        long_tip = (long_tip + "0123456789")[:80]
+        self.assertNotEqual(long_tip[62], " ")
+        command = f"{CMD} /c rem three"
+        lines = [f"{CMD} /c rem one,{long_tip}",
+                 f"{CMD} /c rem two,{long_tip[:63]}",
+                 command,
+                 f"{CMD} /c rem four,{command}",
+                 f"{CMD} /c rem five,{long_tip[:62]}"]
+        run, icons = self.start_tray(lines)
+        tips = [self.tooltip(icons, icon, f"tooltip{n}")[1] for n, icon in enumerate(icons, 1)]
+        self.assertEqual(tips[0], tips[1], "80 characters show as their first 63")
+        self.assertNotEqual(tips[1], tips[4], "a character less shows (the check can see it)")
+        self.assertEqual(tips[2], tips[3], "without a tooltip the command text shows")
+        self.assertNotEqual(tips[0], tips[2])
+
+    def test_click_modes(self):
+        cases = [
+            # (what, Perchlet.ini, [(action, launches in all after it)])
+            ("SINGLE: a click launches once, a double click twice", "ClickMode=SINGLE\r\n",
+             [("click", 1), ("double", 3)]),
+            ("any other mode: a click launches nothing, a double click once",
+             "ClickMode=DOUBLE\r\n", [("click", 0), ("double", 1)]),
+            ("no options file: no click launches, the menu does", None,
+             [("click", 0), ("double", 0), ("menu", 1)]),
+        ]
+        for what, ini, steps in cases:
+            with self.subTest(what):
+                run, (icon,) = self.start_tray(
+                    lambda folder: [marker_command(folder, "marker.txt")], ini=ini)
+                for action, expected in steps:
+                    if action == "menu":
+                        ts.choose(self.session, self.open_menu(icon, "click-modes-menu").launch)
+                    else:
+                        self.session.click_icon(icon, double=action == "double")
+                    # Apart by more than the double-click time, so no two clicks pair up. An
+                    # action that launches nothing is seen by the next one's count.
+                    self.assertEqual(len(self.wait_for_launches(run, expected)), expected,
+                                     f"after the {action}")
+                self.wait_for_file(run, run.path("marker.txt"))
+                self.assertEqual(set(launches(run)), {launching(
+                    CMD, f"/c echo x > {run.win_folder}\\marker.txt")})
+                run.kill()
+
+    # -- the popup menu ---------------------------------------------------------------------
+
+    def test_menu_launches_the_clicked_entry_and_cancel_does_nothing(self):
+        run, icons = self.start_tray(
+            lambda folder: [marker_command(folder, f"entry{n}.txt") for n in (1, 2, 3)])
+        session = self.session
+
+        # The menu opens as the right button goes down.
+        x, y = icons[0].center
+        session.x("xdotool", "mousemove", x, y, "mousedown", "3", check=True)
+        try:
+            self.assertTrue(ts.poll(lambda: ts.popup_menus(session), 5),
+                            "the menu opens before the button is released")
+        finally:
+            session.x("xdotool", "mouseup", "3", check=True)
+        session.x("xdotool", "key", "Escape", check=True)
+        self.wait_menu_closed()
+        ts.park_pointer(session)
+
+        # "Launch!" launches the entry whose icon was clicked, not the newest one.
+        items = self.open_menu(icons[0], "menu-entry1")
+        self.assertEqual(items.greyed, {"Launch!": False, "Cancel Menu": False,
+                                        "Exit Perchlet...": False})
+        ts.choose(session, items.launch)
+        self.wait_menu_closed()
+        self.assertEqual(self.wait_for_launches(run, 1), [
+            launching(CMD, f"/c echo x > {run.win_folder}\\entry1.txt")])
+        self.wait_for_file(run, run.path("entry1.txt"))
+        settled = len(run.messages())
+
+        # "Cancel Menu", and a click elsewhere, close the menu and do nothing else.
+        ts.choose(session, self.open_menu(icons[1], "menu-cancel").cancel)
+        self.wait_menu_closed()
+        self.open_menu(icons[1], "menu-elsewhere")
+        ts.park_pointer(session)
+        session.click(400, 700)
+        self.wait_menu_closed()
+
+        # Launching entry 2 now adds its one trace line and nothing before it.
+        ts.choose(session, self.open_menu(icons[1], "menu-entry2").launch)
+        self.assertEqual(len(self.wait_for_launches(run, 2)), 2)
+        self.assertEqual(run.messages()[settled:], [
+            launching(CMD, f"/c echo x > {run.win_folder}\\entry2.txt")])
+        self.wait_for_file(run, run.path("entry2.txt"))
+        self.assertFalse(run.path("entry3.txt").exists())
+
+    def test_menu_options(self):
+        session = self.session
+
+        # RightMouseMenuDisabled: the right button does nothing, a left click still launches.
+        run, (icon,) = self.start_tray(
+            lambda folder: [marker_command(folder, "marker.txt")],
+            ini="ClickMode=SINGLE\r\nRightMouseMenuDisabled=True\r\n")
+        session.click_icon(icon, button=3)
+        seen = ts.poll(lambda: ts.popup_menus(session), 1.5)
+        self.assertFalse(seen, "no menu with RightMouseMenuDisabled")
+        session.click_icon(icon)
+        self.assertEqual(len(self.wait_for_launches(run, 1)), 1)
+        self.assertFalse(ts.popup_menus(session))
+        run.kill()
+
+        # ExitDisabled: the exit item is greyed and choosing it does nothing.
+        run, (icon,) = self.start_tray(lambda folder: [marker_command(folder, "marker.txt")],
+                                       ini="ExitDisabled=True\r\n")
+        items = self.open_menu(icon, "menu-exit-disabled")
+        self.assertEqual(items.greyed, {"Launch!": False, "Cancel Menu": False,
+                                        "Exit Perchlet...": True})
+        ts.choose(session, items.exit)
+        self.assertFalse(ts.poll(lambda: ts.exit_dialogs(session), 2 * TICK))
+        session.x("xdotool", "key", "Escape", check=True)
+        self.wait_menu_closed()
+        ts.choose(session, self.open_menu(icon, "menu-exit-disabled-launch").launch)
+        self.assertEqual(len(self.wait_for_launches(run, 1)), 1)
+        self.assertNotIn("Exit selected...", run.messages())
+        self.assertFalse(ts.exit_dialogs(session))
+
+    # -- exit -------------------------------------------------------------------------------
+
+    def test_exit_question_and_yes(self):
+        cases = [
+            # (icons, question)
+            (1, SINGULAR),
+            (3, plural(3)),
+        ]
+        for count, question in cases:
+            with self.subTest(icons=count):
+                run, icons = self.start_tray([f"{CMD} /c rem {n}" for n in range(1, count + 1)])
+                settled = len(run.messages())
+                dialog, _ = self.open_exit_dialog(run, icons[-1], f"exit{count}-menu")
+                probed = ts.probe_window(self.session, ts.EXIT_TITLE)
+                self.assertIsNotNone(probed)
+                self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], question)
+                self.assert_dialog_design(probed)
+                ts.Screen.capture(self.session, f"exit{count}-dialog")
+
+                # "Exit Perchlet..." again, from the first icon, while the question is open:
+                # still one question.
+                ts.choose(self.session, self.open_menu(icons[0], f"exit{count}-again").exit)
+                self.wait_menu_closed()
+                self.assertFalse(ts.poll(lambda: len(ts.exit_dialogs(self.session)) > 1, 1.5),
+                                 "a second exit dialog")
+                self.assertEqual(ts.exit_dialogs(self.session), [dialog])
+                self.assertEqual(run.messages()[settled:], ["Exit selected..."])
+
+                # A real click on "Yes".
+                self.session.click(*probed.rect_of(probed.child(IDS["IDC_BUTYES"])).center)
+                self.assertEqual(run.wait_for_exit(), 0)
+                self.assertEqual(run.messages()[settled:], [
+                    "Exit selected...", f"Unloading {count} icons and terminating...",
+                    SECTION_END])
+                self.assertTrue(ts.poll(lambda: not self.session.tray_icons(), 5),
+                                "no icon stays in the tray")
+
+    def assert_dialog_design(self, probed):
+        window = probed.fields
+        style = int(window["style"], 16)
+        exstyle = int(window["exstyle"], 16)
+        self.assertEqual(window["text"], ts.EXIT_TITLE)
+        self.assertTrue(exstyle & 0x80, "a tool window (WS_EX_TOOLWINDOW)")
+        self.assertFalse(style & 0x40000, "not resizable (WS_THICKFRAME)")
+        self.assertFalse(style & 0x30000, "no minimise or maximise box")
+        client = probed.rect_of(window, "client")
+        if window["dpi"] == "96":
+            # 7905 x 1545 twips at 15 twips a pixel.
+            self.assertEqual((client.width, client.height), (527, 103))
+        screen_width, screen_height = map(int, window["screen"].split(","))
+        frame = probed.rect_of(window)
+        self.assertLessEqual(abs(frame.x * 2 + frame.width - screen_width), 1, "centred")
+        self.assertLessEqual(abs(frame.y * 2 + frame.height - screen_height), 1, "centred")
+        yes = probed.child(IDS["IDC_BUTYES"])
+        no = probed.child(IDS["IDC_BUTNO"])
+        self.assertEqual((yes["text"], no["text"]), ("&Yes", "&No"))
+        self.assertLess(probed.rect_of(yes).x, probed.rect_of(no).x, "Yes stands left of No")
+        self.assertEqual(int(window["focus"]), IDS["IDC_BUTNO"], "No has the focus")
+
+    def test_exit_dialog_fades_the_icons_and_no_keeps_them(self):
+        session = self.session
+        run, icons = self.start_tray([f"{CMD} /c rem {n},Entry {n}" for n in (1, 2, 3)])
+        settled = len(run.messages())
+        normal = ts.Screen.capture(session, "before")
+        normal_pictures = [normal.crop(ts.icon_rect(icon)) for icon in icons]
+        self.assertEqual(ts.crossed(normal, icons), [False] * 3)
+        _, tip_before = self.tooltip(icons, icons[1], "tooltip-before")
+
+        dialog, chosen = self.open_exit_dialog(run, icons[0], "menu")
+        # The first tick comes one interval after the timer starts.
+        self.assertTrue(self.wait_for_pictures(icons, True, 2 * TICK + 0.5, "crossed"),
+                        "every icon shows its crossed picture within two ticks")
+        first_fade = time.monotonic() - chosen
+        # ... and its normal picture again at the next tick: the pictures alternate.
+        self.assertTrue(self.wait_for_pictures(icons, False, 2 * TICK, "uncrossed"),
+                        "the icons go back to their normal pictures at the next tick")
+
+        # Escape is no answer: the question stays and the fade goes on. Waiting for the
+        # normal pictures and then the crossed ones finds the start of a crossed phase.
+        self.dialog_key(dialog, "Escape")
+        self.assertTrue(self.wait_for_pictures(icons, False, 2 * TICK, "normal-after-escape"))
+        self.assertTrue(self.wait_for_pictures(icons, True, 2 * TICK, "crossed-after-escape"))
+        self.assertEqual(ts.exit_dialogs(session), [dialog])
+        self.assertEqual(run.messages()[settled:], ["Exit selected..."])
+
+        # Enter answers No, here while the crossed pictures show: the fade stops and every
+        # icon shows its normal picture at once.
+        self.dialog_key(dialog, "Return")
+        run.wait_for_log("Exit cancelled!")
+        self.wait_dialog_closed()
+        self.assert_normal_for_a_while(icons, normal_pictures, "after-no")
+
+        # The next question goes on from the phase where the last fade stopped: its first
+        # tick shows the normal pictures, the crossed ones come one interval later.
+        dialog, chosen = self.open_exit_dialog(run, icons[2], "menu-again")
+        probed = ts.probe_window(session, ts.EXIT_TITLE)
+        self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], plural(3))
+        self.assertTrue(self.wait_for_pictures(icons, True, 3 * TICK + 0.5, "crossed-again"))
+        second_fade = time.monotonic() - chosen
+        self.assertGreater(second_fade - first_fade, TICK / 2,
+                           "the crossed pictures wait for the second tick of this fade")
+
+        # Alt+F4 on the dialog acts as No.
+        self.dialog_key(dialog, "alt+F4")
+        self.wait_dialog_closed()
+        self.assert_normal_for_a_while(icons, normal_pictures, "after-alt-f4")
+        self.assertEqual(run.messages()[settled:], [
+            "Exit selected...", "Exit cancelled!", "Exit selected...", "Exit cancelled!"])
+        self.assertTrue(run.running())
+        self.assertEqual(len(session.tray_icons()), 3)
+        _, tip_after = self.tooltip(icons, icons[1], "tooltip-after")
+        self.assertEqual(tip_after, tip_before, "the fade keeps the tooltip")
+        print(f"crossed pictures {first_fade:.2f} s after choosing exit, "
+              f"{second_fade:.2f} s the second time", file=sys.stderr)
+
+    def wait_for_pictures(self, icons, crossed, timeout, name):
+        """Takes screenshots until every icon shows its crossed (or every its normal) picture;
+        returns that screenshot, or None when the time is up."""
+        def look():
+            screen = ts.Screen.capture(self.session, name)
+            return screen if ts.crossed(screen, icons) == [crossed] * len(icons) else None
+        return ts.poll(look, timeout, interval=0.05)
+
+    def assert_normal_for_a_while(self, icons, normal_pictures, name):
+        """Over more than two ticks, every icon keeps showing its normal picture."""
+        deadline = time.monotonic() + 2.5 * TICK
+        while True:
+            screen = ts.Screen.capture(self.session, name)
+            self.assertEqual(ts.crossed(screen, icons), [False] * len(icons), screen.path)
+            for icon, normal in zip(icons, normal_pictures):
+                self.assertTrue(ts.same_picture(screen.crop(ts.icon_rect(icon)), normal),
+                                f"the normal picture of the icon at {icon.x}; see {screen.path}")
+            if time.monotonic() > deadline:
+                break
+            time.sleep(0.2)
+
+    # -- launch failures --------------------------------------------------------------------
+
+    def test_launch_failure_is_reported(self):
+        docs = Path(tempfile.mkdtemp(prefix="perchlet-docs-", dir=self.session.drive_c))
+        (docs / "paper.zzq").write_text("no program opens this")
+        paper = self.session.windows_path(docs / "paper.zzq")
+        cases = [
+            # (target, the shell's failure text)
+            ("C:\\perchlet-nowhere\\missing.exe", "The specified file was not found"),
+            (paper, "There is no application associated with the given file name extension"),
+        ]
+        run, icons = self.start_tray([target for target, _ in cases], ini="ClickMode=SINGLE\r\n")
+        for number, ((target, text), icon) in enumerate(zip(cases, icons), start=1):
+            with self.subTest(target=target):
+                self.session.click_icon(icon)
+                run.wait_for_boxes(number)
+                box = run.boxes()[number - 1]
+                self.assertFalse(box.truncated)
+                self.assertEqual(box.text, f"{launching(target)} failed unexpectedly.\r\r"
+                                           f"The error returned from Windows was '{text}'")
+                messages = run.messages()
+                at = messages.index(launching(target))
+                self.assertEqual(messages[at + 1],
+                                 f"Error: Launch failed - Windows returned '{text}'")
+        self.assertTrue(run.running())
+
+    # -- a restarted shell ------------------------------------------------------------------
+
+    def test_taskbar_created_brings_every_icon_back(self):
+        session = self.session
+        run, icons = self.start_tray(
+            lambda folder: [marker_command(folder, f"entry{n}.txt") + f",Entry {n}"
+                            for n in (1, 2, 3)], ini="ClickMode=SINGLE\r\n")
+        tips = {self.tooltip(icons, icon, "restart-tip-before")[1] for icon in icons}
+        self.assertEqual(len(tips), 3)
+
+        # The shell forgets the icons, as a restarted one has.
+        code, output = ts.forget_icons(session, run)
+        self.assertEqual(code, 0, output)
+        self.assertTrue(ts.poll(lambda: not session.tray_icons(), 10), "the icons went away")
+        self.assertTrue(run.running())
+
+        code, output = ts.broadcast_taskbar_created(session)
+        self.assertEqual(code, 0, output)
+        back = session.wait_for_tray_icons(3)
+        self.assertEqual(len(back), 3)
+        self.assertFalse({icon.window for icon in back} & {icon.window for icon in icons},
+                         "docked anew")
+        # A second broadcast adds no icon twice.
+        code, output = ts.broadcast_taskbar_created(session)
+        self.assertEqual(code, 0, output)
+        self.assertFalse(ts.poll(lambda: len(session.tray_icons()) != 3, 1.5))
+        back = sorted(session.tray_icons(), key=lambda icon: icon.window)
+        ts.Screen.capture(session, "restart-back")
+
+        # They are the same icons: their tooltips, and each launches its own entry.
+        self.assertEqual({self.tooltip(back, icon, "restart-tip-after")[1] for icon in back},
+                         tips)
+        for icon in back:
+            session.click_icon(icon)
+        self.wait_for_launches(run, 3)
+        self.assertEqual(sorted(launches(run)), [
+            launching(CMD, f"/c echo x > {run.win_folder}\\entry{n}.txt") for n in (1, 2, 3)])
+
+    # -- the limit --------------------------------------------------------------------------
+
+    def test_a_31st_command_is_refused(self):
+        lines = [f"{CMD} /c rem {n},Entry {n}" for n in range(1, 32)]
+        run, icons = self.start_tray(lines, icons=30)
+        # The refusal is the last thing start-up writes: no icon is added for it.
+        run.wait_for_log(f"Warning: Tray icon limit of 30 reached, ignoring command "
+                         f"'{CMD} /c rem 31'")
+        self.assertEqual(run.messages()[-1], "Warning: Tray icon limit of 30 reached, "
+                                             f"ignoring command '{CMD} /c rem 31'")
+        self.assertEqual(len(self.session.tray_icons()), 30)
+        ts.Screen.capture(self.session, "thirty-icons")
+
+        settled = len(run.messages())
+        self.open_exit_dialog(run, icons[-1], "thirty-menu")
+        probed = ts.probe_window(self.session, ts.EXIT_TITLE)
+        self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], plural(30))
+        self.session.click(*probed.rect_of(probed.child(IDS["IDC_BUTYES"])).center)
+        self.assertEqual(run.wait_for_exit(), 0)
+        self.assertEqual(run.messages()[settled:], [
+            "Exit selected...", "Unloading 30 icons and terminating...", SECTION_END])
+        self.assertTrue(ts.poll(lambda: not self.session.tray_icons(), 5))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
