@@ -78,10 +78,14 @@ class TrayTest(harness.WineTestCase):
         self._runs.append(run)
         self.addCleanup(run.close, f"{self._testMethodName}.{run.folder.name}")
         expected = len(lines) if icons is None else icons
+
+        def added():
+            return [m for m in run.messages() if m.startswith("Adding new icon to Tray for '")]
+        # Waiting on the log answers the message boxes that start-up may show.
+        run.wait_until(lambda: len(added()) >= expected, 30, f"{expected} icon(s) added")
         docked = self.session.wait_for_tray_icons(expected, besides=before)
         self.assertEqual(len(docked), expected, f"icons docked; log: {run.messages()!r}")
-        added = [m for m in run.messages() if m.startswith("Adding new icon to Tray for '")]
-        self.assertEqual(len(added), expected)
+        self.assertEqual(len(added()), expected)
         # trayer makes one embedding window per icon, in the order the shell docks them.
         return run, sorted(docked, key=lambda icon: icon.window)
 
@@ -440,7 +444,7 @@ class TrayTest(harness.WineTestCase):
 
     # -- launch failures --------------------------------------------------------------------
 
-    def test_launch_failure_is_reported(self):
+    def test_launch_failures_are_reported(self):
         docs = Path(tempfile.mkdtemp(prefix="perchlet-docs-", dir=self.session.drive_c))
         (docs / "paper.zzq").write_text("no program opens this")
         paper = self.session.windows_path(docs / "paper.zzq")
@@ -449,19 +453,32 @@ class TrayTest(harness.WineTestCase):
             ("C:\\perchlet-nowhere\\missing.exe", "The specified file was not found"),
             (paper, "There is no application associated with the given file name extension"),
         ]
-        run, icons = self.start_tray([target for target, _ in cases], ini="ClickMode=SINGLE\r\n")
-        for number, ((target, text), icon) in enumerate(zip(cases, icons), start=1):
+        # "50% off" fails its expansion, which start-up reports, and stays as an empty command.
+        run, icons = self.start_tray([target for target, _ in cases] + ["50% off"],
+                                     ini="ClickMode=SINGLE\r\n")
+        for (target, text), icon in zip(cases, icons):
             with self.subTest(target=target):
+                shown = len(run.boxes())
                 self.session.click_icon(icon)
-                run.wait_for_boxes(number)
-                box = run.boxes()[number - 1]
+                run.wait_for_boxes(shown + 1)
+                box = run.boxes()[shown]
                 self.assertFalse(box.truncated)
                 self.assertEqual(box.text, f"{launching(target)} failed unexpectedly.\r\r"
                                            f"The error returned from Windows was '{text}'")
                 messages = run.messages()
                 at = messages.index(launching(target))
-                self.assertEqual(messages[at + 1],
-                                 f"Error: Launch failed - Windows returned '{text}'")
+                self.assertEqual(messages[at + 1:],
+                                 [f"Error: Launch failed - Windows returned '{text}'"])
+
+        # An empty command is not handed to the shell: a warning in the trace, and no box.
+        shown = len(run.boxes())
+        settled = len(run.messages())
+        self.session.click_icon(icons[-1])
+        warning = "Warning: Abandoning launch attempt as command to launch appears to be empty.."
+        run.wait_for_log(warning)
+        self.assertEqual(self.wait_for_launches(run, 0), [launching(t) for t, _ in cases])
+        self.assertEqual(run.messages()[settled:], [warning])
+        self.assertEqual(len(run.boxes()), shown)
         self.assertTrue(run.running())
 
     # -- a restarted shell ------------------------------------------------------------------
