@@ -76,10 +76,12 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
         if (!file) {
             return false;
         }
-        written = writeAll(file.get(), bytes) && FlushFileBuffers(file.get());
+        // No flush to the disk: the file is written anew at every start before it is read, and
+        // one that is not, is not shown; a flush per icon would cost a disk round trip each at
+        // log-on for a copy that a power cut may lose without harm.
+        written = writeAll(file.get(), bytes);
     }
-    if (written && MoveFileExA(temporary.c_str(), path.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return true;
     }
     DeleteFileA(temporary.c_str());
