@@ -207,17 +207,15 @@ class IconTest(harness.WineTestCase):
                     self.assertFalse(holding.exists())
                 else:
                     self.assertEqual(holding.read_bytes(), after)
+        # The layout worked out by hand for images of 744, 296 and 1128 bytes.
+        n = next(n for n, case in enumerate(cases, 1) if case[1] == "sizes")
+        extracted = self.holding_file(run, n).read_bytes()
+        self.assertEqual([(entry.size, entry.offset) for entry in ico_entries(extracted)],
+                         [(744, 54), (296, 798), (1128, 1094)])
+        self.assertEqual(len(extracted), 2222)
         # Nothing else is left in the working folder: no half-written or temporary file.
         self.assertEqual(self.holding_files(run), sorted(
             f"{n}.ico" for n, case in enumerate(cases, 1) if case[4] is not None))
-
-    def test_known_image_sizes_give_known_offsets(self):
-        # The generator's own file is checked against the numbers worked out by hand, so the
-        # byte comparison above rests on a file known to be right.
-        entries = ico_entries(expected_icon("sizes.ico"))
-        self.assertEqual([(e.size, e.offset) for e in entries],
-                         [(744, 54), (296, 798), (1128, 1094)])
-        self.assertEqual(len(expected_icon("sizes.ico")), 2222)
 
     def test_failed_holding_file_write_is_reported(self):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
@@ -340,6 +338,8 @@ class IconTest(harness.WineTestCase):
              icon_pixels(expected_icon("red.ico"))),
         ]
         run, icons = self.start_batch([line for _, line, _ in pictures])
+        # Away from the icons, so that no tip covers the panel.
+        self.session.x("xdotool", "mousemove", 5, 1000)
         rows = max(icon.y + icon.height for icon in icons)
         cross = cross_picture()
 
@@ -379,11 +379,10 @@ class IconTest(harness.WineTestCase):
         self.assertEqual(screen.count((icons[0].x, icons[0].y, icons[0].width, icons[0].height),
                                       USER_COLOUR), 16 * 16)
 
-        choose_last_menu_item(self.session, run, icons[0])
-        run.wait_for_log("Exit selected...")
+        choose_last_menu_item(self.session, run, icons[0],
+                               lambda: "Exit selected..." in run.messages())
         dialog = wait_for_window(self.session, "Exit Perchlet?")
         self.assertIsNotNone(dialog, "the exit question is not shown")
-        # Away from the icons, so that no tip covers the panel.
         self.session.x("xdotool", "mousemove", 5, 1000)
         # The first tick of the fade comes 800 ms after the question opens.
         screen, places = wait_for_screen(self.session, "icons-fade", rows,
