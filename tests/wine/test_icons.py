@@ -6,7 +6,6 @@ tray shows, before and during the fade."""
 import shutil
 import sys
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
@@ -99,13 +98,14 @@ class IconTest(harness.WineTestCase):
         cls.registry = RegistryRows(session)
         cls.addClassCleanup(cls.registry.delete_all)
 
-    def associate(self, extension, icon=None, cls_name=None):
-        """Registers the extension with a class of its own whose DefaultIcon is icon."""
-        cls_name = cls_name or "perchlet.test" + extension
-        self.registry.add(f"HKCR\\{extension}", cls_name)
+    def associate(self, extension, icon=None):
+        """Registers the extension with a class of its own, whose DefaultIcon is icon; returns
+        the class's name."""
+        name = "perchlet.test" + extension
+        self.registry.add(f"HKCR\\{extension}", name)
         if icon is not None:
-            self.registry.add(f"HKCR\\{cls_name}\\DefaultIcon", icon)
-        return cls_name
+            self.registry.add(f"HKCR\\{name}\\DefaultIcon", icon)
+        return name
 
     def start_batch(self, lines, **kwargs):
         """Starts a batch run and waits, answering its message boxes, until every line's icon
@@ -244,8 +244,9 @@ class IconTest(harness.WineTestCase):
         clsid = "{6A1E5C1B-0C1F-4E53-9E37-5043484C4554}"
         self.registry.add(f"HKCR\\{self.associate('.pchicoclsid')}\\CLSID", clsid)
         self.registry.add(f"HKCR\\CLSID\\{clsid}\\DefaultIcon", three + ",0")
-        current = self.associate(".pchicocurver") + ".2"
-        self.registry.add(f"HKCR\\perchlet.test.pchicocurver\\CurVer", current)
+        versioned = self.associate(".pchicocurver")
+        current = versioned + ".2"
+        self.registry.add(f"HKCR\\{versioned}\\CurVer", current)
         self.registry.add(f"HKCR\\{current}\\DefaultIcon", named + ",2")
         # The user's own choice of class comes before the machine's.
         self.associate(".pchicochoice", three + ",0")
