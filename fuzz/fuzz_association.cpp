@@ -1,7 +1,9 @@
 // The registry's icon text of a command's type, from values of any bytes and length, and the icon
-// choice that reads it. Input, one line each: the command; the user's icon field; then the answer
-// to each registry read in turn: "=" and the value's bytes, "!" for a read that fails, anything
-// else for a missing value (as are all reads past the last line).
+// choice that reads it and extracts the icon it names. Input, one line each: the command; the
+// user's icon field; how many icon groups every module holds (a decimal number, at most 64); then
+// the answer to each registry read in turn: "=" and the value's bytes, "!" for a read that fails,
+// anything else for a missing value (as are all reads past the last line).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -12,6 +14,7 @@
 #include "fakes.h"
 #include "icon_fakes.h"
 #include "icons/association.h"
+#include "icons/extraction.h"
 #include "icons/icon_choice.h"
 
 #include "fuzz_input.h"
@@ -45,12 +48,41 @@ public:
     }
 };
 
+// Every path names a module, so the icon number the registry gives always selects a group.
+class AnyPathModules : public testing::FakeModuleResources {
+public:
+    testing::FakeModule every;
+
+    std::unique_ptr<ResourceModule> open(const std::string& path) override {
+        modules.try_emplace(path, every);
+        return FakeModuleResources::open(path);
+    }
+};
+
+std::size_t groupCount(std::string_view digits) {
+    std::size_t count = 0;
+    for (const char digit : digits.substr(0, 3)) {
+        if (digit < '0' || digit > '9') {
+            break;
+        }
+        count = count * 10 + static_cast<std::size_t>(digit - '0');
+    }
+    return std::min<std::size_t>(count, 64);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::Input input(data, size);
     const std::string command(input.until('\n'));
     const std::string iconField(input.until('\n'));
+    AnyPathModules modules;
+    for (std::size_t k = 1, count = groupCount(input.until('\n')); k <= count; ++k) {
+        const auto id = static_cast<std::uint16_t>(k);
+        modules.every.addGroup(funcResourceName(id),
+                               testing::groupBytes({{.bytesInResource = 8, .imageId = id}}));
+        modules.every.addImage(id, testing::imageBytes(id, 8));
+    }
     AnsweringRegistry registry;
     while (!input.empty()) {
         registry.answers.push_back(input.until('\n'));
@@ -73,11 +105,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // The same registry again, now read by the icon choice of the entry.
     registry.next = 0;
-    testing::FakeIconServices icons;
-    IconServices services{registry, icons.modules, icons.holdingFiles};
+    testing::FakeHoldingFiles holdingFiles;
+    IconServices services{registry, modules, holdingFiles};
     std::string iconSpec = iconField;
     const IconChoice choice = funcChooseIcon(program, services, command, analysis, iconSpec, 1);
     FUZZ_CHECK(choice.path == iconSpec);
-    FUZZ_CHECK(icons.modules.open_ == 0);
+    FUZZ_CHECK(modules.open_ == 0);
+    // Only the entry's own holding file is ever written.
+    for (const auto& [path, bytes] : holdingFiles.files) {
+        FUZZ_CHECK(path == program.strDataFolder + "\\1.ico" && path == choice.path);
+        FUZZ_CHECK(!bytes.empty());
+    }
     return 0;
 }

@@ -82,10 +82,10 @@ def batch():
 
 
 def association():
-    # The command, the user's icon field, then one answer per registry read in turn:
-    # "=value", "!" for a failing read, anything else for a missing value.
-    def seed(command, icon, *answers):
-        return "\n".join([command, icon, *answers]).encode("latin-1")
+    # The command, the user's icon field, the icon groups of every module, then one answer per
+    # registry read in turn: "=value", "!" for a failing read, anything else for a missing value.
+    def seed(command, icon, *answers, groups="3"):
+        return "\n".join([command, icon, groups, *answers]).encode("latin-1")
 
     return {
         "user-choice": seed(r"notepad.exe c:\a.txt", "", "=exefile", "=%1"),
@@ -109,6 +109,10 @@ def association():
         "blank-values": seed(r"C:\x.foo", "", "=   ", "=", "=\0"),
         "long-value": seed(r"C:\x.foo", "", "=foofile", "=" + "p" * 3000 + ",1"),
         "no-extension": seed(r"C:\Windows", ""),
+        "module-without-icons": seed(r"C:\x.foo", "", "=foofile", "=x.dll,0", groups="0"),
+        "last-group-of-many": seed(r"C:\x.foo", "", "=foofile", "=x.dll,63", groups="64"),
+        "number-one-past-the-groups": seed(r"C:\x.foo", "", "=foofile", "=x.dll,3"),
+        "number-past-16-bits": seed(r"C:\x.foo", "40000", "=foofile", "=x.dll,1"),
     }
 
 
