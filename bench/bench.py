@@ -342,7 +342,15 @@ def check_perchlet_log(session):
 def measure_wine(args):
     """The A B A B runs in one session; returns {program: {N: [figures...]}}."""
     state = OUT / "wine-session"
-    session = harness.start_session(state, artefacts=OUT / "wine-artefacts")
+    for attempt in range(3):
+        try:
+            session = harness.start_session(state, artefacts=OUT / "wine-artefacts")
+            break
+        except RuntimeError as error:
+            # Another session may take the same display number at the same moment: try again.
+            if attempt == 2:
+                raise
+            log(f"session start failed ({error}), trying again")
     try:
         perchlet, floor = prepare(session)
         tray = TrayWatch(session)
