@@ -8,7 +8,8 @@
 # FUZZ_SECONDS sets the time per target. New inputs and crash files go to a scratch folder
 # (FUZZ_WORK, default a new folder under $TMPDIR or /tmp), never into the repository; it is
 # removed after a clean short run and kept otherwise. To keep a crash as a seed, copy it into
-# fuzz/corpus/<target>/. The last figures are also written to build/fuzz/summary-<mode>.tsv.
+# fuzz/corpus/<target>/. The figures are also written, tab-separated, to FUZZ_SUMMARY (default
+# build/fuzz/summary-<mode>.tsv).
 # Exits non-zero when any replay or run crashed, timed out or ran out of memory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,7 +34,8 @@ cmake --build --preset fuzz
 keep_work=${FUZZ_WORK:+yes}
 work=${FUZZ_WORK:-$(mktemp -d "${TMPDIR:-/tmp}/perchlet-fuzz.XXXXXX")}
 mkdir -p "$work"
-summary=build/fuzz/summary-$mode.tsv
+summary=${FUZZ_SUMMARY:-build/fuzz/summary-$mode.tsv}
+mkdir -p "$(dirname "$summary")"
 printf 'target\texecutions\tcrashes\tseconds\n' >"$summary"
 
 passed=0
