@@ -53,7 +53,7 @@ def launches(run):
 class TrayTest(harness.WineTestCase):
 
     def setUp(self):
-        ts.Screen.use_folder(f"tray/{self._testMethodName}")
+        ts.Screen.use_folder(self.session, f"tray/{self._testMethodName}")
         self._runs = []
 
     # -- runs -------------------------------------------------------------------------------
@@ -86,6 +86,7 @@ class TrayTest(harness.WineTestCase):
         docked = self.session.wait_for_tray_icons(expected, besides=before)
         self.assertEqual(len(docked), expected, f"icons docked; log: {run.messages()!r}")
         self.assertEqual(len(added()), expected)
+        self.assertTrue(ts.wait_for_drawn_icons(self.session, docked), "the icons are drawn")
         # trayer makes one embedding window per icon, in the order the shell docks them.
         return run, sorted(docked, key=lambda icon: icon.window)
 

@@ -2,6 +2,7 @@
 and the probe tool that looks at Perchlet's windows from outside."""
 
 import re
+import shutil
 import struct
 import subprocess
 import time
@@ -65,7 +66,9 @@ class Screen:
     _taken = 0
 
     @classmethod
-    def use_folder(cls, folder):
+    def use_folder(cls, session, folder):
+        """Starts a fresh folder of screenshots (a test run again replaces its own)."""
+        shutil.rmtree(session.artefacts / folder, ignore_errors=True)
         cls.folder = folder
         cls._taken = 0
 
@@ -106,6 +109,28 @@ def same_picture(first, second, tolerance=24):
     the half-transparent pixels at its edges may differ a little after a change."""
     return len(first) == len(second) and all(abs(a - b) <= tolerance
                                              for a, b in zip(first, second))
+
+
+def drawn(screen, icon, least=20):
+    """Whether an icon shows a picture: the shell docks its window first and draws it after."""
+    rect = icon_rect(icon)
+    background = screen.pixel(rect.x, rect.y)
+    return screen.count(rect, lambda rgb: rgb != background) >= least
+
+
+def wait_for_drawn_icons(session, icons, timeout=10, name="drawn"):
+    """Waits until every icon shows its picture, the same in two screenshots in a row;
+    returns the last screenshot, or None when the time is up."""
+    previous = None
+
+    def look():
+        nonlocal previous
+        screen = Screen.capture(session, name)
+        crops = [screen.crop(icon_rect(icon)) for icon in icons]
+        steady = crops == previous and all(drawn(screen, icon) for icon in icons)
+        previous = crops
+        return screen if steady else None
+    return poll(look, timeout, interval=0.1)
 
 
 def crossed(screen, icons, least=8):
