@@ -104,7 +104,7 @@ def is_cross_red(rgb):
     return r >= 120 and g <= 50 and b <= 80 and r >= 2 * b
 
 
-def same_picture(first, second, tolerance=24):
+def same_picture(first, second, tolerance=40):
     """Crops that show the same picture. Wine's tray draws an icon over the one before it, so
     the half-transparent pixels at its edges may differ a little after a change."""
     return len(first) == len(second) and all(abs(a - b) <= tolerance
