@@ -487,15 +487,25 @@ def _start_session(directory, artefacts):
         state_file.write_text(json.dumps(state, indent=2))
 
     started = time.monotonic()
-    xvfb, display = _start_xvfb(artefacts, dict(os.environ))
-    state["display"] = display
-    record("xvfb", xvfb)
-    session = Session(state)
-    trayer = _spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
-                     "--height", "32", "--transparent", "false"], session.env(), artefacts / "trayer.log")
-    record("trayer", trayer)
-    _wait_until(lambda: session.x("xdotool", "search", "--name", "^panel$").stdout.strip(), 10,
-                "trayer's panel")
+    for attempt in range(3):
+        xvfb, display = _start_xvfb(artefacts, dict(os.environ))
+        state["display"] = display
+        record("xvfb", xvfb)
+        session = Session(state)
+        trayer = _spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+                         "--height", "32", "--transparent", "false"], session.env(),
+                        artefacts / "trayer.log")
+        record("trayer", trayer)
+        try:
+            _wait_until(lambda: session.x("xdotool", "search", "--name", "^panel$").stdout.strip(),
+                        10, "trayer's panel")
+            break
+        except RuntimeError:
+            # Another session may have taken the same display number at the same moment.
+            _kill_pid(trayer.pid)
+            _kill_pid(xvfb.pid)
+            if attempt == 2:
+                raise
 
     # First boot with a server of its own that ends when the prefix has settled: a persistent
     # server here leaves a second set of Wine's services behind, which then stall programs.
