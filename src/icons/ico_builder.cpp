@@ -69,6 +69,12 @@ IcoBuild buildIcoFile(std::span<const std::uint8_t> group, const IconImageLookup
         result.status = IcoBuildStatus::GroupDamaged;
         return result;
     }
+    if (readU16(group, 0) != 0 || readU16(group, 2) != 1) {
+        // Not an icon group (a cursor's, or garbage): copied as read it would make a file that
+        // no reader takes for an icon.
+        result.status = IcoBuildStatus::GroupDamaged;
+        return result;
+    }
     const auto count = static_cast<std::int16_t>(readU16(group, 4));
     if (count <= 0) {
         result.status = IcoBuildStatus::Empty;

@@ -13,7 +13,7 @@ namespace perchlet {
 enum class IcoBuildStatus {
     Built,
     Empty,          // the group's count is 0 or less: nothing to write and nothing to report
-    GroupDamaged,   // the group holds fewer bytes than its header and entries need
+    GroupDamaged,   // fewer bytes than the header and entries need, or not an icon group
     ImageNotFound,  // the lookup's status, for the first image that failed
     ImageLoadFailed,
     ImageLockFailed,

@@ -103,6 +103,26 @@ TEST(IcoBuilder, NeverReadsPastAGroupShorterThanItsRecordsClaim) {
     }
 }
 
+TEST(IcoBuilder, RefusesAGroupWhoseHeaderIsNotAnIconGroups) {
+    const GroupEntry one{16, 16, 0, 1, 32, 8, 1};
+    struct Case {
+        std::uint16_t reserved;
+        std::uint16_t type;
+    } cases[] = {{1, 1}, {0, 2}, {0, 0}, {0xFFFF, 0xFFFF}};
+    for (const auto& c : cases) {
+        Bytes group = groupBytes({one});
+        group[0] = static_cast<std::uint8_t>(c.reserved);
+        group[1] = static_cast<std::uint8_t>(c.reserved >> 8);
+        group[2] = static_cast<std::uint8_t>(c.type);
+        group[3] = static_cast<std::uint8_t>(c.type >> 8);
+        Images images;
+        images.byId[1] = {ResourceStatus::Found, imageBytes(1, 8)};
+        const IcoBuild build = buildIcoFile(group, images.lookup());
+        EXPECT_EQ(build.status, IcoBuildStatus::GroupDamaged) << c.reserved << "/" << c.type;
+        EXPECT_TRUE(build.file.empty());
+    }
+}
+
 TEST(IcoBuilder, StopsAtTheFirstImageThatCannotBeReadInFull) {
     struct Case {
         testing::FakeResource second;
@@ -177,6 +197,8 @@ TEST(IcoBuilder, AnswersArbitraryBytesWithoutReadingPastThem) {
             b = byte();
         }
         if (group.size() >= 6 && random() % 2 == 0) {
+            group[0] = group[1] = group[3] = 0;  // an icon group's header
+            group[2] = 1;
             group[5] = 0;  // small counts reach the images more often
             group[4] = static_cast<std::uint8_t>(random() % 5);
             for (std::size_t size = 6 + 8; size + 4 <= group.size(); size += 14) {
