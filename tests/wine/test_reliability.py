@@ -187,8 +187,11 @@ class ReliabilityTest(harness.WineTestCase):
             ("valid group", group([entry_small, entry_large]), "file"),
             ("group shorter than its header", b"\0\0\1\0",
              "Damaged icon group in icon source file, '"),
-            ("reserved field not 0", group([entry_small], reserved=1), "file"),
-            ("type not 1", group([entry_small], kind=2), "file"),
+            # Not an icon group's header: copied as read it would be no icon file at all.
+            ("reserved field not 0", group([entry_small], reserved=1),
+             "Damaged icon group in icon source file, '"),
+            ("type not 1", group([entry_small], kind=2),
+             "Damaged icon group in icon source file, '"),
             ("count 0", group([entry_small], count=0), "nothing"),
             ("negative count", group([entry_small], count=0xFFFF), "nothing"),
             ("count larger than the group", group([entry_small], count=3),
