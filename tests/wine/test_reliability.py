@@ -402,8 +402,9 @@ class ReliabilityTest(harness.WineTestCase):
                 run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines)},
                                  timeout=300)
                 # The 31st line is read once the 30th icon is up; the rest is refusals.
-                after_icons = self.wait_for_bytes(run, read_line(lines[30]), timeout=120)
-                ended = self.wait_until_count(run, limit_reached(NOTEPAD), total - 30)
+                after_icons = self.wait_for_bytes(run, read_line(lines[30]), timeout=120,
+                                                  poll=0.01)
+                ended = self.wait_until_count(run, limit_reached(NOTEPAD), total - 30, poll=0.01)
                 trace = run.messages()
                 self.assertEqual(sum(m.startswith("Read batch command line '") for m in trace),
                                  total)
@@ -432,7 +433,7 @@ class ReliabilityTest(harness.WineTestCase):
             self.assertLess(figures[10000]["refusing the rest s"],
                             10 * figures[1000]["refusing the rest s"] + 2.0, figures)
 
-    def wait_until_count(self, run, message, count, timeout=120.0):
+    def wait_until_count(self, run, message, count, timeout=120.0, poll=0.05):
         wanted = message.encode(harness.ANSI) + b"\r\n"
         deadline = time.monotonic() + timeout
         while True:
@@ -441,7 +442,7 @@ class ReliabilityTest(harness.WineTestCase):
                 return time.monotonic()
             if time.monotonic() > deadline or not run.running():
                 raise AssertionError(f"{data.count(wanted)} of {count} {message!r}")
-            time.sleep(0.05)
+            time.sleep(poll)
 
     def test_batch_line_of_one_megabyte(self):
         with self.fault_case("batch line of 1 MB"):
