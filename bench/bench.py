@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Measures Perchlet against the floor program and checks the performance targets.
 
-    bench.py [--runs 5] [--idle 30] [--skip-wine] [--skip-core]
+    bench.py [--runs 5] [--short-runs 15] [--idle 30] [--perchlet EXE] [--skip-wine] [--skip-core]
 
 Needs the windows-x64 and windows-x86 builds (Perchlet.exe, bench/floor.exe, testtools/) and the
 native core benchmark (build/bench-native/core_bench); scripts/bench.sh builds them and runs this.
@@ -232,13 +232,13 @@ def associations(bench):
     return commands
 
 
-def prepare(session):
+def prepare(session, perchlet_exe=None):
     """Lays out C:\\bench in the prefix and registers the file types; returns the programs."""
     root = session.drive_c / "bench"
     shutil.rmtree(root, ignore_errors=True)
     for folder in ("perchlet", "floor", "modules", "icons", "docs", "tools"):
         (root / folder).mkdir(parents=True)
-    shutil.copy2(X64 / "Perchlet.exe", root / "perchlet" / "Perchlet.exe")
+    shutil.copy2(perchlet_exe or X64 / "Perchlet.exe", root / "perchlet" / "Perchlet.exe")
     (root / "perchlet" / "Perchlet.ini").write_bytes(b"ClickMode=SINGLE\r\n")
     shutil.copy2(X64 / "bench" / "floor.exe", root / "floor" / "floor.exe")
     for module in ("icons_three", "icons_sizes", "icons_named"):
@@ -352,7 +352,7 @@ def measure_wine(args):
                 raise
             log(f"session start failed ({error}), trying again")
     try:
-        perchlet, floor = prepare(session)
+        perchlet, floor = prepare(session, args.perchlet)
         tray = TrayWatch(session)
         runs_dir = OUT / "runs"
         shutil.rmtree(runs_dir, ignore_errors=True)
@@ -366,8 +366,11 @@ def measure_wine(args):
         for problem in problems:
             log(f"  {problem}")
         results = {p.name: {n: [] for n in ICON_COUNTS} for p in (perchlet, floor)}
-        for round_ in range(args.runs):
+        # Short runs are cheap and their differences small: they get more rounds.
+        for round_ in range(max(args.runs, args.short_runs)):
             for n in ICON_COUNTS:
+                if round_ >= (args.runs if n == ICON_COUNTS[-1] else args.short_runs):
+                    continue
                 for program in (perchlet, floor):
                     idle = args.idle if n == ICON_COUNTS[-1] else 0
                     path = runs_dir / f"{program.name}-{n}-{round_ + 1}.txt"
@@ -518,7 +521,10 @@ IDLE_SECONDS = 30
 def main():
     global IDLE_SECONDS
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--runs", type=int, default=5, help="runs of each program for each N")
+    parser.add_argument("--runs", type=int, default=5, help="runs of each program for 30 icons")
+    parser.add_argument("--short-runs", type=int, default=15,
+                        help="runs of each program for 1 and 10 icons")
+    parser.add_argument("--perchlet", type=Path, help="another Perchlet.exe to measure (x64)")
     parser.add_argument("--idle", type=float, default=30, help="idle period in seconds")
     parser.add_argument("--skip-wine", action="store_true", help="sizes and core figures only")
     parser.add_argument("--skip-core", action="store_true", help="no core throughput figures")
@@ -534,7 +540,8 @@ def main():
     load_after = load_average()
 
     table = build_table(wine, sizes, core)
-    header = (f"Perchlet against the floor: {args.runs} runs each, A B A B, medians (min–max); "
+    header = (f"Perchlet against the floor: {args.short_runs} runs each for 1 and 10 icons, "
+              f"{args.runs} for 30, A B A B, medians (min–max); "
               f"load average {load_before} before, {load_after} after.")
     text = header + "\n\n" + table.markdown() + "\n"
     print(text)
