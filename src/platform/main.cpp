@@ -21,8 +21,14 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32IconServices icons;
     TrayIcons tray(program, shell, icons.services, instance);
 
-    if (subMain(program, tray) == StartupOutcome::EndNow || !tray.anyWindow()) {
-        return 0;
+    switch (subMain(program, tray)) {
+        case StartupOutcome::EndNow:
+            return 1;  // stopped on a problem the user has been told of: callers can see it
+        case StartupOutcome::Run:
+            if (!tray.anyWindow()) {
+                return 0;
+            }
+            break;
     }
     reportLiveObjects("after start-up");
     // Only the exit question ends the program once icons are up.

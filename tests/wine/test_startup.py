@@ -84,6 +84,7 @@ class StartupTest(harness.WineTestCase):
         run = self.run_to_exit("")
         self.assertEqual(run.box_texts(), [EMPTY_COMMAND_LINE_BOX])
         self.assertEqual(run.messages(), preamble(run) + [command_line("")])
+        self.assertEqual(run.exit_code, 1, "a run that could not start says so to its caller")
 
     def test_leading_blank_makes_the_switch_part_of_a_command(self):
         # Two blanks after the program's name: the argument text starts with one.
@@ -112,6 +113,7 @@ class StartupTest(harness.WineTestCase):
                 self.assertEqual(run.box_texts(), [missing_batch(name)])
                 self.assertEqual(run.messages(),
                                  preamble(run) + [command_line(args), missing_batch(name)])
+                self.assertEqual(run.exit_code, 1)
 
     def test_batch_of_comments_ends_after_opening_it(self):
         comments = ["; Perchlet commands", ";C:\\windows\\notepad.exe", "", "    ", ";"]
@@ -132,6 +134,7 @@ class StartupTest(harness.WineTestCase):
                 self.assertEqual(run.box_texts(), [])
                 self.assertEqual(run.messages(), preamble(run) + [
                     command_line(args), "Opening Batch command file 'cmds.txt'"])
+                self.assertEqual(run.exit_code, 0, "nothing to do is no failure")
 
     def test_batch_lines_are_taken_in_order(self):
         lines = [
