@@ -15,8 +15,9 @@ git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' 'fu
 echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build/native-sanitize -L unit --output-on-failure
 
-echo "== Unit tests and end-to-end tests under Wine"
-ctest --test-dir build/native --output-on-failure
-
 echo "== Fuzzing the core: seed replay and a bounded run per target"
 bash scripts/fuzz.sh short
+
+# Last, so that its summary closes the output.
+echo "== Unit tests and end-to-end tests under Wine"
+ctest --test-dir build/native --output-on-failure
