@@ -12,6 +12,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
+from trace_texts import CROSS_RED, not_found, not_written  # noqa: E402
 from harness import batch_text  # noqa: E402
 from icons_support import (RegistryRows, box_matches, choose_last_menu_item,  # noqa: E402
                            entry_traces, icon_pixels, ico_entries, press_return_until,
@@ -22,7 +23,6 @@ RESOURCES = harness.REPO / "resources"
 MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_crafted")
 # The colour of the user's own icon: no other picture in the tray uses it.
 USER_COLOUR = (17, 235, 101)
-CROSS_RED = (223, 0, 41)
 CROSS_KEY = (128, 128, 128)
 SHELL32_DEFAULT = "%systemroot%\\system32\\shell32.dll,0"
 NO_ASSOCIATION = "No specific file association found, using default..."
@@ -40,12 +40,6 @@ def overriding(old, new):
     return f"Overriding determined icon number of '{old}' with user specified one of '{new}'"
 
 
-def not_found(path):
-    return f"Warning: icon '{path}' wasn't found, using default instead"
-
-
-def not_written(path):
-    return f"Warning: icon '{path}' wasn't written, using default instead"
 
 
 def expected_icon(name):

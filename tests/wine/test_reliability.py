@@ -19,6 +19,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
+from trace_texts import adding, not_found, not_written, read_line  # noqa: E402
 import reliability_support as support  # noqa: E402
 from harness import batch_text  # noqa: E402
 
@@ -28,24 +29,12 @@ EXIT_DIALOG = "Exit Perchlet?"
 COMMAND_LINE_CEILING = 32766
 
 
-def adding(command):
-    return f"Adding new icon to Tray for '{command}'"
-
-
-def read_line(line):
-    return f"Read batch command line '{line}'"
 
 
 def limit_reached(command):
     return f"Warning: Tray icon limit of 30 reached, ignoring command '{command}'"
 
 
-def not_written(path):
-    return f"Warning: icon '{path}' wasn't written, using default instead"
-
-
-def not_found(path):
-    return f"Warning: icon '{path}' wasn't found, using default instead"
 
 
 def not_loaded(path):

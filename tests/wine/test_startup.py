@@ -13,6 +13,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
+from trace_texts import adding, read_line  # noqa: E402
 from harness import APP_TITLE, batch_text  # noqa: E402
 
 INITIALIZING = f"{APP_TITLE} - Initializing!"
@@ -46,12 +47,6 @@ def malformed(line):
             "properly surrounded by matched quotes where neccessary")
 
 
-def read_line(line):
-    return f"Read batch command line '{line}'"
-
-
-def adding(command):
-    return f"Adding new icon to Tray for '{command}'"
 
 
 def intake(messages):

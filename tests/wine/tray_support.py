@@ -13,7 +13,7 @@ import harness
 
 EXIT_TITLE = "Exit Perchlet?"
 # The red of the cross laid over every icon while the exit question is open.
-CROSS_RED = (223, 0, 41)
+from trace_texts import CROSS_RED  # noqa: E402,F401
 
 
 def _tool(name):
