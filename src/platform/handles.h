@@ -67,73 +67,36 @@ private:
     Handle handle_ = Traits::invalid();
 };
 
-struct IconTraits {
-    using Handle = HICON;
-    static constexpr GuiKind kind = GuiKind::Icon;
+// Handles that are null when there is none, released by one call.
+template <typename H, GuiKind Kind, auto Release>
+struct NullableTraits {
+    using Handle = H;
+    static constexpr GuiKind kind = Kind;
     static Handle invalid() { return nullptr; }
-    static void release(Handle h) { DestroyIcon(h); }
+    static void release(Handle h) { Release(h); }
 };
-struct BrushTraits {
-    using Handle = HBRUSH;
-    static constexpr GuiKind kind = GuiKind::Brush;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { DeleteObject(h); }
+
+// Kernel handles, which are INVALID_HANDLE_VALUE when there is none; counted as files.
+template <auto Release>
+struct KernelTraits {
+    using Handle = HANDLE;
+    static constexpr GuiKind kind = GuiKind::File;
+    static Handle invalid() { return INVALID_HANDLE_VALUE; }
+    static void release(Handle h) { Release(h); }
 };
-struct FontTraits {
-    using Handle = HFONT;
-    static constexpr GuiKind kind = GuiKind::Font;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { DeleteObject(h); }
-};
-struct BitmapTraits {
-    using Handle = HBITMAP;
-    static constexpr GuiKind kind = GuiKind::Bitmap;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { DeleteObject(h); }
-};
+
+using IconHandle = Owned<NullableTraits<HICON, GuiKind::Icon, DestroyIcon>>;
+using BitmapHandle = Owned<NullableTraits<HBITMAP, GuiKind::Bitmap, DeleteObject>>;
+using BrushHandle = Owned<NullableTraits<HBRUSH, GuiKind::Brush, DeleteObject>>;
+using FontHandle = Owned<NullableTraits<HFONT, GuiKind::Font, DeleteObject>>;
 // A memory device context made with CreateCompatibleDC.
-struct MemoryDcTraits {
-    using Handle = HDC;
-    static constexpr GuiKind kind = GuiKind::DeviceContext;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { DeleteDC(h); }
-};
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static constexpr GuiKind kind = GuiKind::Module;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { FreeLibrary(h); }
-};
-struct RegistryKeyTraits {
-    using Handle = HKEY;
-    static constexpr GuiKind kind = GuiKind::RegistryKey;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { RegCloseKey(h); }
-};
-struct FileTraits {
-    using Handle = HANDLE;
-    static constexpr GuiKind kind = GuiKind::File;
-    static Handle invalid() { return INVALID_HANDLE_VALUE; }
-    static void release(Handle h) { CloseHandle(h); }
-};
-
-// A directory search of FindFirstFileA; counted with the files.
-struct FindTraits {
-    using Handle = HANDLE;
-    static constexpr GuiKind kind = GuiKind::File;
-    static Handle invalid() { return INVALID_HANDLE_VALUE; }
-    static void release(Handle h) { FindClose(h); }
-};
-
-using IconHandle = Owned<IconTraits>;
-using BitmapHandle = Owned<BitmapTraits>;
-using BrushHandle = Owned<BrushTraits>;
-using FontHandle = Owned<FontTraits>;
-using MemoryDc = Owned<MemoryDcTraits>;
-using ModuleHandle = Owned<ModuleTraits>;
-using RegistryKey = Owned<RegistryKeyTraits>;
-using FileHandle = Owned<FileTraits>;
-using FindHandle = Owned<FindTraits>;
+using MemoryDc = Owned<NullableTraits<HDC, GuiKind::DeviceContext, DeleteDC>>;
+using ModuleHandle = Owned<NullableTraits<HMODULE, GuiKind::Module, FreeLibrary>>;
+using RegistryKey = Owned<NullableTraits<HKEY, GuiKind::RegistryKey, RegCloseKey>>;
+using MenuHandle = Owned<NullableTraits<HMENU, GuiKind::Menu, DestroyMenu>>;
+using FileHandle = Owned<KernelTraits<CloseHandle>>;
+// A directory search of FindFirstFileA.
+using FindHandle = Owned<KernelTraits<FindClose>>;
 
 // The screen's device context, borrowed for one scope.
 class ScreenDc {

@@ -22,14 +22,6 @@ namespace perchlet::win32 {
 // A picture: the icon lives while any picture box holds it.
 using Picture = std::shared_ptr<IconHandle>;
 
-struct MenuTraits {
-    using Handle = HMENU;
-    static constexpr GuiKind kind = GuiKind::Menu;
-    static Handle invalid() { return nullptr; }
-    static void release(Handle h) { DestroyMenu(h); }
-};
-using MenuHandle = Owned<MenuTraits>;
-
 struct WindowTraits {
     using Handle = HWND;
     static constexpr GuiKind kind = GuiKind::Window;
