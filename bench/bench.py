@@ -142,11 +142,16 @@ def process_cpu_ticks(pid):
     return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
 
 
-def peak_memory(pid):
+def memory(pid, field):
+    """A memory figure of /proc/<pid>/status in bytes: VmHWM (peak resident) or VmRSS (now)."""
     for line in Path(f"/proc/{pid}/status").read_text().splitlines():
-        if line.startswith("VmHWM:"):
+        if line.startswith(field + ":"):
             return int(line.split()[1]) * 1024
-    raise RuntimeError(f"no VmHWM for process {pid}")
+    raise RuntimeError(f"no {field} for process {pid}")
+
+
+def peak_memory(pid):
+    return memory(pid, "VmHWM")
 
 
 def find_windows_process(session, exe):
@@ -306,7 +311,7 @@ def run_once(session, tray, program, n, idle, stderr_path):
             raise RunFailed(f"no process found for {program.exe}")
         # Start-up is over once the icons are up; a moment more lets anything late show.
         time.sleep(1.0)
-        figures = {"seconds": elapsed, "peak": peak_memory(pid)}
+        figures = {"seconds": elapsed, "peak": peak_memory(pid), "resident": memory(pid, "VmRSS")}
         if idle:
             ticks_before = stderr_path.read_text(errors="replace").count(FADE_TICK)
             cpu_before, ticks_cpu_before = process_cpu_ns(pid), process_cpu_ticks(pid)
@@ -486,6 +491,11 @@ def build_table(wine, sizes, core):
                       f"{statistics.median(pa) / statistics.median(pb):.2f} "
                       f"(+{difference / MIB:.2f} MiB)", "≤ floor + 1 MiB", difference <= MIB)
         n = ICON_COUNTS[-1]
+        ra = [r["resident"] for r in a[n]]
+        rb = [r["resident"] for r in b[n]]
+        table.add(f"resident memory once up, {n} icons, MiB", spread(ra, 1 / MIB, 2),
+                  spread(rb, 1 / MIB, 2),
+                  f"+{(statistics.median(ra) - statistics.median(rb)) / MIB:.2f} MiB")
         ca = [r["idle_cpu"] for r in a[n]]
         cb = [r["idle_cpu"] for r in b[n]]
         extra = statistics.median(ca) - statistics.median(cb)
