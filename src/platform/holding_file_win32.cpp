@@ -35,24 +35,27 @@ bool processRunning(DWORD id) {
 }
 
 // A copy of the program ended in the middle of a write (killed, or the machine stopped) leaves
-// its temporary behind: removed here once no process of the id in its name runs any more.
-void removeStaleTemporaries(const std::string& path) {
-    const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
-    const std::string stem = path.substr(folder.size()) + ".";
+// its temporary "<name>.ico.<process id>.tmp" behind: removed here once no process of that id
+// runs any more.
+void removeStaleTemporaries(const std::string& folder) {
     WIN32_FIND_DATAA found;
-    const FindHandle search(FindFirstFileA((path + ".*.tmp").c_str(), &found));
+    const FindHandle search(FindFirstFileA((folder + "*.ico.*.tmp").c_str(), &found));
     if (!search) {
         return;
     }
     do {
         const std::string name = found.cFileName;
-        if (name.size() <= stem.size() + 4 || name.compare(0, stem.size(), stem) != 0 ||
-            name.compare(name.size() - 4, 4, ".tmp") != 0) {
+        if (name.size() <= 8 || name.compare(name.size() - 4, 4, ".tmp") != 0) {
             continue;
         }
-        const std::string id = name.substr(stem.size(), name.size() - stem.size() - 4);
-        if (id.size() > 10 || id.find_first_not_of("0123456789") != std::string::npos ||
-            std::stoull(id) > MAXDWORD) {
+        const std::size_t tmp = name.size() - 4;
+        const std::size_t dot = name.rfind('.', tmp - 1);
+        if (dot == std::string::npos || dot < 4 || name.compare(dot - 4, 4, ".ico") != 0) {
+            continue;
+        }
+        const std::string id = name.substr(dot + 1, tmp - dot - 1);
+        if (id.empty() || id.size() > 10 ||
+            id.find_first_not_of("0123456789") != std::string::npos || std::stoull(id) > MAXDWORD) {
             continue;
         }
         const auto process = static_cast<DWORD>(std::stoull(id));
@@ -68,7 +71,12 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
     // Beside the target, so the move stays on one volume and replaces it in one step; named by
     // the process so that two running copies do not write into each other's file.
     const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-    removeStaleTemporaries(path);
+    lastPath_.clear();
+    // Once per folder and run: temporaries left since are this process's own.
+    const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
+    if (sweptFolders_.insert(folder).second) {
+        removeStaleTemporaries(folder);
+    }
     bool written = false;
     {
         const FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
@@ -82,10 +90,19 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
         written = writeAll(file.get(), bytes);
     }
     if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        lastPath_ = path;
+        lastBytes_.assign(bytes.begin(), bytes.end());
         return true;
     }
     DeleteFileA(temporary.c_str());
     return false;
+}
+
+std::span<const std::uint8_t> Win32HoldingFiles::lastWritten(const std::string& path) const {
+    if (lastPath_.empty() || lstrcmpiA(lastPath_.c_str(), path.c_str()) != 0) {
+        return {};
+    }
+    return lastBytes_;
 }
 
 }  // namespace perchlet::win32
