@@ -1,5 +1,5 @@
 #pragma once
-// The tray entries and their hidden windows, the shared window with the fade timer, and the
+// The tray entries, the shared hidden window their icons and the fade timer report to, and the
 // exit question.
 #include <windows.h>
 #include <shellapi.h>
@@ -13,6 +13,7 @@
 #include "exit/fade.h"
 #include "icons/icon_system.h"
 #include "platform/handles.h"
+#include "platform/icon_services_win32.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
 #include "tray/tray_logic.h"
@@ -34,34 +35,39 @@ struct WindowTraits {
 };
 using WindowHandle = Owned<WindowTraits>;
 
-// One tray entry's hidden window and what it carries.
+// One tray entry: what it shows and offers. The shell knows its icon by the shared window's
+// handle and the entry's number as the icon's id.
 struct TrayWindow {
-    WindowHandle window;
+    UINT id = 0;
     std::string Tag;
     Picture picTrayIcon;
-    Picture picMerged;
+    Picture picMerged;  // the crossed picture, drawn when a fade first shows it
     std::string labelToolTip;
     MenuHandle mnuPopup;
 };
 
-class IconPictures;
-
-// The shared hidden window: the default and cross pictures, the work surface, the fade timer.
+// The one hidden window: the shell posts every entry's mouse callbacks to it and it runs the
+// fade timer. Its pictures are made when first wanted, so that icons show up sooner.
 class CommonWindow {
 public:
     explicit CommonWindow(HINSTANCE instance);
     HWND hwnd() const { return window_.get(); }
-    const Picture& picDefault() const { return picDefault_; }
-    HDC picWork() const { return picWork_.get(); }
-    HDC picCross() const { return picCross_.get(); }
+    const Picture& picDefault();
 
-    HBRUSH background() const { return background_.get(); }
+    // The surfaces a crossed picture is drawn on.
+    struct Surfaces {
+        HDC picWork;
+        HDC picCross;
+        HBRUSH background;
+    };
+    Surfaces surfaces();
 
     void startFade();
     void stopTimer();
     FadePhase& phase() { return phase_; }
 
 private:
+    HINSTANCE instance_;
     WindowHandle window_;
     Picture picDefault_;
     BitmapHandle crossBitmap_;
@@ -76,7 +82,7 @@ private:
 
 class TrayIcons : public TrayIconSink {
 public:
-    TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
+    TrayIcons(Program& program, Shell& shell, Win32IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
 
     void AddIconToTray(std::string& strCommand, std::string& strToolTip,
@@ -86,11 +92,11 @@ public:
     bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
     std::int32_t iconCount() const { return lngIconCount_; }
 
-    // Window messages of the entries and of the shared window.
-    LRESULT entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam);
+    // Messages of the shared window: the entries' callbacks, the shell's restart, the timer.
+    LRESULT commonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void tmrFade_Timer();
 
-    void subRemoveTrayIcon(HWND window);
+    void subRemoveTrayIcon(UINT id);
     void subFade(std::int32_t index, const std::string& direction);
     void subStopFade();
     void subShutdown();
@@ -101,6 +107,9 @@ public:
 
 private:
     CommonWindow& frmCommon();
+    TrayWindow* entryOf(WPARAM id) const;
+    void unloadEntry(std::int32_t n);
+    void entryCallback(TrayWindow& entry, LPARAM lParam);
     void launchEntry(const TrayWindow& entry);
     void mnuVisible_Click(TrayWindow& entry, int index);
     void showPopupMenu(TrayWindow& entry);
@@ -112,7 +121,7 @@ private:
 
     Program& program_;
     Shell& shell_;
-    IconServices& icons_;
+    Win32IconServices& icons_;
     HINSTANCE instance_;
     std::unique_ptr<CommonWindow> frmCommon_;
     std::int32_t lngIconCount_ = 0;
