@@ -71,7 +71,6 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
     // Beside the target, so the move stays on one volume and replaces it in one step; named by
     // the process so that two running copies do not write into each other's file.
     const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
-    lastPath_.clear();
     // Once per folder and run: temporaries left since are this process's own.
     const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
     if (sweptFolders_.insert(folder).second) {
@@ -90,19 +89,10 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
         written = writeAll(file.get(), bytes);
     }
     if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-        lastPath_ = path;
-        lastBytes_.assign(bytes.begin(), bytes.end());
         return true;
     }
     DeleteFileA(temporary.c_str());
     return false;
-}
-
-std::span<const std::uint8_t> Win32HoldingFiles::lastWritten(const std::string& path) const {
-    if (lastPath_.empty() || lstrcmpiA(lastPath_.c_str(), path.c_str()) != 0) {
-        return {};
-    }
-    return lastBytes_;
 }
 
 }  // namespace perchlet::win32

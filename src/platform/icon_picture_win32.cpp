@@ -1,8 +1,5 @@
 #include "platform/icon_picture_win32.h"
 
-#include <algorithm>
-#include <vector>
-
 namespace perchlet::win32 {
 
 namespace {
@@ -47,54 +44,6 @@ std::shared_ptr<IconHandle> funcCreateIconPicture(HDC colourSource, HDC maskSour
         return nullptr;
     }
     return std::make_shared<IconHandle>(std::move(icon));
-}
-
-namespace {
-std::uint32_t little(std::span<const std::uint8_t> bytes, std::size_t at, int width) {
-    std::uint32_t value = 0;
-    for (int k = width - 1; k >= 0; --k) {
-        value = (value << 8) | bytes[at + static_cast<std::size_t>(k)];
-    }
-    return value;
-}
-}  // namespace
-
-HICON iconFromIcoBytes(std::span<const std::uint8_t> ico, int size) {
-    constexpr std::size_t kHeader = 6;
-    constexpr std::size_t kFileEntry = 16;
-    constexpr std::size_t kGroupEntry = 14;
-    if (ico.size() < kHeader) {
-        return nullptr;
-    }
-    const std::size_t count = little(ico, 4, 2);
-    if (count == 0 || ico.size() < kHeader + count * kFileEntry) {
-        return nullptr;
-    }
-    // The same directory as a resource group (each entry's last field an id, not an offset),
-    // which is what the system's choice reads.
-    std::vector<std::uint8_t> group(kHeader + count * kGroupEntry);
-    std::copy_n(ico.begin(), kHeader, group.begin());
-    for (std::size_t k = 0; k < count; ++k) {
-        const std::size_t entry = kHeader + k * kGroupEntry;
-        std::copy_n(ico.begin() + static_cast<std::ptrdiff_t>(kHeader + k * kFileEntry), 12,
-                    group.begin() + static_cast<std::ptrdiff_t>(entry));
-        group[entry + 12] = static_cast<std::uint8_t>((k + 1) & 0xFF);
-        group[entry + 13] = static_cast<std::uint8_t>((k + 1) >> 8);
-    }
-    const int id = LookupIconIdFromDirectoryEx(group.data(), TRUE, size, size, LR_DEFAULTCOLOR);
-    if (id < 1 || static_cast<std::size_t>(id) > count) {
-        return nullptr;
-    }
-    const std::size_t entry = kHeader + static_cast<std::size_t>(id - 1) * kFileEntry;
-    const std::size_t bytes = little(ico, entry + 8, 4);
-    const std::size_t offset = little(ico, entry + 12, 4);
-    if (offset > ico.size() || bytes > ico.size() - offset || bytes == 0) {
-        return nullptr;
-    }
-    // The system only reads the image; its declaration lacks the const.
-    return CreateIconFromResourceEx(const_cast<std::uint8_t*>(ico.data() + offset),
-                                    static_cast<DWORD>(bytes), TRUE, 0x00030000, size, size,
-                                    LR_DEFAULTCOLOR);
 }
 
 }  // namespace perchlet::win32

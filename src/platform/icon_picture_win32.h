@@ -2,9 +2,7 @@
 // Icons built from what is drawn in a device context.
 #include <windows.h>
 
-#include <cstdint>
 #include <memory>
-#include <span>
 
 #include "platform/handles.h"
 
@@ -17,10 +15,5 @@ namespace perchlet::win32 {
 // bitmap made here outlives the call.
 std::shared_ptr<IconHandle> funcCreateIconPicture(HDC colourSource, HDC maskSource, int width,
                                                   int height);
-
-// The icon of size x size pixels that loading the .ico file holding these bytes gives: the system
-// chooses among its images as it does for the file. Null when the bytes are no icon file it can
-// use.
-HICON iconFromIcoBytes(std::span<const std::uint8_t> ico, int size);
 
 }  // namespace perchlet::win32

@@ -128,14 +128,8 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
     if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
         return frmCommon().picDefault();
     }
-    // A copy just written is taken from memory; the system chooses among its images as it does
-    // when loading the file.
-    HICON icon = iconFromIcoBytes(icons_.holdingFiles.lastWritten(choice.path), kPictureSize);
-    if (icon == nullptr) {
-        icon = static_cast<HICON>(LoadImageA(nullptr, choice.path.c_str(), IMAGE_ICON, kPictureSize,
-                                             kPictureSize, LR_LOADFROMFILE));
-    }
-    auto loaded = std::make_shared<IconHandle>(icon);
+    auto loaded = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
+        nullptr, choice.path.c_str(), IMAGE_ICON, kPictureSize, kPictureSize, LR_LOADFROMFILE)));
     if (!*loaded) {
         subTraceUnloadableIcon(program_, choice.path);
         return frmCommon().picDefault();
