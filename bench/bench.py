@@ -24,6 +24,7 @@ import ctypes.util
 import json
 import os
 import re
+import select
 import shutil
 import statistics
 import subprocess
@@ -41,6 +42,11 @@ X64 = REPO / "build" / "windows-x64"
 X86 = REPO / "build" / "windows-x86"
 CORE_BENCH = REPO / "build" / "bench-native" / "core_bench"
 ICON_COUNTS = (1, 10, 30)
+# The panel keeps one width, room for all thirty icons, as a task bar's notification area does.
+# A panel that follows its icons resizes trayer's own window at every dock, and those resizes
+# stall a dock now and then for up to half a second in either program: the times would then
+# count trayer's resizes rather than what the programs do.
+TRAY_WIDTH = 1200
 MIB = 1024 * 1024
 
 # Every program reports to a listening debugger; both get the same channels so that neither pays
@@ -65,7 +71,9 @@ def load_average():
 
 
 # ---------------------------------------------------------------------------------------------
-# The tray, watched through Xlib directly: a poll costs a few round trips, not a process.
+# The tray, watched through Xlib directly. The watcher waits for the panel's events instead of
+# polling it, and asks the server about each window once: a busy watcher would slow the X server
+# that both programs dock their icons through, and the slower program more.
 
 
 class TrayWatch:
@@ -81,6 +89,11 @@ class TrayWatch:
             [ctypes.POINTER(ctypes.c_int)] * 2 + [ctypes.POINTER(ctypes.c_uint)] * 4
         x.XFree.argtypes = [ctypes.c_void_p]
         x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        x.XSelectInput.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_long]
+        x.XConnectionNumber.argtypes = [ctypes.c_void_p]
+        x.XPending.argtypes = [ctypes.c_void_p]
+        x.XNextEvent.argtypes = [ctypes.c_void_p, ctypes.c_void_p]
+        x.XFlush.argtypes = [ctypes.c_void_p]
         # An icon window can go away between the listing and the look at it: that is no error.
         handler_type = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.c_void_p)
         self._handler = handler_type(lambda display, event: 0)
@@ -93,11 +106,26 @@ class TrayWatch:
         if not panels:
             raise RuntimeError("trayer's panel not found")
         self.panels = [int(p) for p in panels]
+        substructure_notify = 1 << 19
+        for panel in self.panels:
+            x.XSelectInput(self.display, panel, substructure_notify)
+        x.XFlush(self.display)
+        self.connection = x.XConnectionNumber(self.display)
+        self.event = ctypes.create_string_buffer(256)  # larger than any XEvent
+        self.docked = set()  # windows seen larger than 1x1: a docked icon's stays so
+
+    def wait(self, timeout):
+        """Until the panel reports a change (or the timeout): then count() again."""
+        if not self.x.XPending(self.display):
+            select.select([self.connection], [], [], timeout)
+        while self.x.XPending(self.display):
+            self.x.XNextEvent(self.display, self.event)
 
     def count(self):
         """Icons docked now: the panel's children larger than trayer's own 1x1 helper."""
         x = self.x
         icons = 0
+        present = set()
         for panel in self.panels:
             root, parent = ctypes.c_ulong(), ctypes.c_ulong()
             children = ctypes.POINTER(ctypes.c_ulong)()
@@ -106,15 +134,21 @@ class TrayWatch:
                                 ctypes.byref(children), ctypes.byref(n)):
                 continue
             for k in range(n.value):
+                present.add(children[k])
+                if children[k] in self.docked:
+                    icons += 1
+                    continue
                 gx, gy = ctypes.c_int(), ctypes.c_int()
                 w, h, border, depth = (ctypes.c_uint() for _ in range(4))
                 if x.XGetGeometry(self.display, children[k], ctypes.byref(root), ctypes.byref(gx),
                                   ctypes.byref(gy), ctypes.byref(w), ctypes.byref(h),
                                   ctypes.byref(border), ctypes.byref(depth)):
                     if w.value > 1 and h.value > 1:
+                        self.docked.add(children[k])
                         icons += 1
             if children:
                 x.XFree(children)
+        self.docked &= present
         return icons
 
     def close(self):
@@ -128,7 +162,11 @@ class TrayWatch:
 def process_cpu_ns(pid):
     """Processor time of all the process's threads so far (scheduler statistics, nanoseconds)."""
     total = 0
-    for task in Path(f"/proc/{pid}/task").iterdir():
+    try:
+        tasks = list(Path(f"/proc/{pid}/task").iterdir())
+    except OSError:
+        return 0  # ended meanwhile
+    for task in tasks:
         try:
             total += int((task / "schedstat").read_text().split()[0])
         except (OSError, IndexError, ValueError):
@@ -279,12 +317,41 @@ def wait_for_empty_tray(tray, timeout=20.0):
     while tray.count() != 0:
         if time.monotonic() > deadline:
             raise RunFailed("icons of an earlier run are still in the tray")
-        time.sleep(0.05)
+        tray.wait(0.05)
+
+
+def session_processes(session):
+    """The session's own processes: the X server, the tray, and every Wine process of its prefix
+    (the server, the shell, the services)."""
+    pids = [session.state["pids"][name] for name in ("xvfb", "trayer")
+            if name in session.state["pids"]]
+    for entry in Path("/proc").iterdir():
+        if entry.name.isdigit() and \
+                harness._environ(int(entry.name)).get("WINEPREFIX") == str(session.prefix):
+            pids.append(int(entry.name))
+    return pids
+
+
+def settle(session, quiet_ms=2.0, window=0.2, timeout=5.0):
+    """Waits until the session has finished with the last run: the removal of its icons and
+    windows keeps the X server, the tray and Wine's server busy for a while after the tray is
+    empty, and a program started meanwhile would pay for it. Quiet: under `quiet_ms` of
+    processor time in all of them over `window` seconds."""
+    pids = session_processes(session)
+    deadline = time.monotonic() + timeout
+    before = sum(process_cpu_ns(pid) for pid in pids)
+    while time.monotonic() < deadline:
+        time.sleep(window)
+        now = sum(process_cpu_ns(pid) for pid in pids)
+        if now - before < quiet_ms * 1e6:
+            return
+        before = now
 
 
 def run_once(session, tray, program, n, idle, stderr_path):
     """Starts the program for N icons; returns its figures once it has been measured and ended."""
     wait_for_empty_tray(tray)
+    settle(session)
     env = session.env(WINEDEBUG=WINEDEBUG)
     argv = ["wine", program.exe, *program.arguments[n]]
     with open(stderr_path, "wb") as err:
@@ -303,7 +370,7 @@ def run_once(session, tray, program, n, idle, stderr_path):
             if time.monotonic() > deadline:
                 raise RunFailed(f"{program.name}: {docked} of {n} icons after 30 s (a message "
                                 f"box? see {stderr_path})")
-            time.sleep(0.002)
+            tray.wait(0.05)
         if docked != n:
             raise RunFailed(f"{program.name}: {docked} icons docked, {n} expected")
         pid = find_windows_process(session, program.exe)
@@ -349,7 +416,8 @@ def measure_wine(args):
     state = OUT / "wine-session"
     for attempt in range(3):
         try:
-            session = harness.start_session(state, artefacts=OUT / "wine-artefacts")
+            session = harness.start_session(state, artefacts=OUT / "wine-artefacts",
+                                            tray_width=TRAY_WIDTH)
             break
         except RuntimeError as error:
             # Another session may take the same display number at the same moment: try again.

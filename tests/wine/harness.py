@@ -455,17 +455,18 @@ def _start_xvfb(logs, env):
     raise RuntimeError("no free X display")
 
 
-def start_session(directory, artefacts=None):
-    """Starts Xvfb, trayer and a persistent wineserver on a fresh prefix, and records them."""
+def start_session(directory, artefacts=None, tray_width=None):
+    """Starts Xvfb, trayer and a persistent wineserver on a fresh prefix, and records them.
+    trayer's panel follows its icons, or keeps `tray_width` pixels when that is given."""
     try:
-        return _start_session(Path(directory), artefacts)
+        return _start_session(Path(directory), artefacts, tray_width)
     except BaseException:
         # Leave nothing half-started behind; the recorded part tells what to end.
         stop_session(directory)
         raise
 
 
-def _start_session(directory, artefacts):
+def _start_session(directory, artefacts, tray_width):
     keeper_exe = build_dir() / "testtools" / "desktop_keeper.exe"
     if not keeper_exe.exists():
         raise SystemExit(f"{keeper_exe} is missing: build the windows-x64 preset first")
@@ -492,7 +493,9 @@ def _start_session(directory, artefacts):
         state["display"] = display
         record("xvfb", xvfb)
         session = Session(state)
-        trayer = _spawn(["trayer", "--edge", "top", "--align", "right", "--widthtype", "request",
+        width = ["--widthtype", "request"] if tray_width is None else \
+            ["--widthtype", "pixel", "--width", str(tray_width)]
+        trayer = _spawn(["trayer", "--edge", "top", "--align", "right", *width,
                          "--height", "32", "--transparent", "false"], session.env(),
                         artefacts / "trayer.log")
         record("trayer", trayer)
