@@ -154,10 +154,99 @@ def ico_builder():
     }
 
 
+def pe_resources():
+    # A module's file: DOS header, PE32+ (or PE32) headers, a resource section at file offset 0x400
+    # mapped at 0x3000, then a second section mapped at 0x1000. Each resource is (type, name,
+    # language, data[, size claimed]): a name "#7" is an id, any other is stored as written.
+    def tree(resources):
+        types = {}
+        for k, (kind, name, language, *_) in enumerate(resources):
+            types.setdefault(kind, {}).setdefault(name, []).append((language, k))
+        out = bytearray()
+        names, entries = [], []
+
+        def directory(keys):
+            keys = sorted(keys, key=lambda key: key[0].startswith("#"))
+            named = sum(not key[0].startswith("#") for key in keys)
+            out.extend(struct.pack("<IIHHHH", 0, 0, 0, 0, named, len(keys) - named))
+            targets = []
+            for key, _ in keys:
+                if key.startswith("#"):
+                    out.extend(struct.pack("<I", int(key[1:])))
+                else:
+                    names.append((len(out), key))
+                    out.extend(b"\0" * 4)
+                targets.append((key, len(out)))
+                out.extend(b"\0" * 4)
+            return targets
+
+        def point(at, value):
+            out[at:at + 4] = struct.pack("<I", value)
+
+        for (_, at), kind in zip(directory([(f"#{t}", 0) for t in types]), types):
+            point(at, 0x80000000 | len(out))
+            for name, at in directory([(n, 0) for n in types[kind]]):
+                point(at, 0x80000000 | len(out))
+                languages = types[kind][name]
+                for (_, at), (_, k) in zip(directory([(f"#{l}", 0) for l, _ in languages]),
+                                           languages):
+                    entries.append((at, k))
+        where = {}
+        for at, k in entries:
+            point(at, len(out))
+            where[k] = len(out)
+            out.extend(b"\0" * 16)
+        for k, (_, _, _, data, *claimed) in enumerate(resources):
+            size = claimed[0] if claimed else len(data)
+            out[where[k]:where[k] + 8] = struct.pack("<II", 0x3000 + len(out), size)
+            out.extend(data)
+        for at, name in names:
+            point(at, 0x80000000 | len(out))
+            out.extend(struct.pack("<H", len(name)) + name.encode("utf-16-le"))
+        return out
+
+    def module(resources, magic=0x20B, text=b"\xee" * 16, patch=()):
+        section = tree(resources)
+        pe32 = magic == 0x10B
+        optional = bytearray(224 if pe32 else 240)
+        optional[0:2] = struct.pack("<H", magic)
+        count = 92 if pe32 else 108
+        optional[count:count + 4] = struct.pack("<I", 16)
+        optional[count + 20:count + 28] = struct.pack("<II", 0x3000, len(section))
+        file = bytearray(b"MZ" + b"\0" * 58 + struct.pack("<I", 0x40))
+        file += b"PE\0\0" + struct.pack("<HHIIIHH", 0x8664, 2, 0, 0, 0, len(optional), 0x2022)
+        file += optional
+        file += struct.pack("<8sIIIIIIHHI", b".rsrc", len(section), 0x3000, len(section), 0x400,
+                            0, 0, 0, 0, 0)
+        file += struct.pack("<8sIIIIIIHHI", b".text", len(text), 0x1000, len(text),
+                            0x400 + len(section), 0, 0, 0, 0, 0)
+        file += b"\0" * (0x400 - len(file)) + section + text
+        for at, value in patch:
+            file[at:at + len(value)] = value
+        return bytes(file)
+
+    group = struct.pack("<HHH", 0, 1, 1) + struct.pack("<BBBBHHIH", 16, 16, 0, 0, 1, 32, 8, 1)
+    icons = [(14, "APP", 0, group), (14, "#2", 0, group), (14, "#2", 0x409, group),
+             (3, "#1", 0x409, b"\x01" * 8), (3, "#1", 0x407, b"\x02" * 8)]
+    return {
+        "named-and-numbered-groups": module(icons),
+        "pe32": module(icons, magic=0x10B),
+        "lower-case-and-empty-names": module([(14, "low", 0, group), (14, "", 0, group),
+                                              (14, "#9", 0, group)]),
+        "many-languages": module([(14, "#1", l, bytes([l & 0xFF])) for l in
+                                  (0x807, 0xC07, 0x7, 0x409, 0x40C)]),
+        "name-cut-short": module(icons)[:-20],
+        "data-past-the-end": module([(14, "#1", 0, group, 0xFFFFFFFF)], text=b""),
+        "unknown-magic": module(icons, magic=0x107),
+        "no-resource-directory": module(icons, patch=[(0x58 + 108 + 20, b"\0" * 4)]),
+        "mz-only": b"MZ",
+    }
+
+
 def main():
     for target, seeds in [("command_line", command_line()), ("options", options()),
                           ("batch", batch()), ("association", association()),
-                          ("ico_builder", ico_builder())]:
+                          ("ico_builder", ico_builder()), ("pe_resources", pe_resources())]:
         folder = CORPUS / target
         folder.mkdir(parents=True, exist_ok=True)
         for name, data in seeds.items():

@@ -25,7 +25,7 @@ long) seconds=${FUZZ_SECONDS:-1800} ;;
 esac
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(command_line options batch association ico_builder)
+[ ${#targets[@]} -gt 0 ] || targets=(command_line options batch association ico_builder pe_resources)
 
 echo "== Fuzzing: building the fuzz preset"
 cmake --preset fuzz >/dev/null
