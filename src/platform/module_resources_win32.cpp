@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "icons/extraction.h"
+#include "icons/pe_resources.h"
 #include "platform/handles.h"
 
 namespace perchlet::win32 {
@@ -109,9 +110,87 @@ private:
     std::uint64_t fileSize_;
 };
 
+class Win32ByteSource : public ByteSource {
+public:
+    Win32ByteSource(FileHandle file, std::uint64_t size) : file_(std::move(file)), size_(size) {}
+    std::uint64_t size() const override { return size_; }
+    bool read(std::uint64_t offset, std::span<std::uint8_t> into) override {
+        while (!into.empty()) {
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            const auto chunk = static_cast<DWORD>(std::min<std::size_t>(into.size(), 1u << 20));
+            DWORD read = 0;
+            if (!ReadFile(file_.get(), into.data(), chunk, &read, &at) || read == 0) {
+                return false;
+            }
+            into = into.subspan(read);
+            offset += read;
+        }
+        return true;
+    }
+
+private:
+    FileHandle file_;
+    std::uint64_t size_;
+};
+
+ResourceNameCodec systemCodec() {
+    ResourceNameCodec codec;
+    codec.toText = [](const std::u16string& name) {
+        const auto* wide = reinterpret_cast<const wchar_t*>(name.data());
+        const int length = static_cast<int>(name.size());
+        std::string text(static_cast<std::size_t>(WideCharToMultiByte(
+                             CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr)),
+                         '\0');
+        WideCharToMultiByte(CP_ACP, 0, wide, length, text.data(), static_cast<int>(text.size()),
+                            nullptr, nullptr);
+        return text;
+    };
+    codec.toUpperName = [](const std::string& text) {
+        const int length = static_cast<int>(text.size());
+        std::u16string name(static_cast<std::size_t>(
+                                MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0)),
+                            u'\0');
+        auto* wide = reinterpret_cast<wchar_t*>(name.data());
+        MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide, static_cast<int>(name.size()));
+        CharUpperBuffW(wide, static_cast<DWORD>(name.size()));
+        return name;
+    };
+    codec.userLanguage = GetUserDefaultUILanguage();
+    return codec;
+}
+
+// A file the system would take as it is named: a full path whose last part has an extension
+// (without one, the system would look for the name with ".dll" added).
+bool namesItsFile(const std::string& path) {
+    const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+                      path.rfind("\\\\", 0) == 0;
+    const std::size_t last = path.find_last_of("\\/");
+    const std::size_t dot = path.rfind('.');
+    return full && dot != std::string::npos && dot > last && dot + 1 < path.size();
+}
+
 }  // namespace
 
 std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& path) {
+    // Read from the file, only the bytes wanted: mapping a large program brings much of it into
+    // memory. What that reader does not take is left to the system.
+    if (namesItsFile(path)) {
+        FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        LARGE_INTEGER size{};
+        if (file && GetFileSizeEx(file.get(), &size)) {
+            auto module =
+                openPeResources(std::make_unique<Win32ByteSource>(
+                                    std::move(file), static_cast<std::uint64_t>(size.QuadPart)),
+                                systemCodec());
+            if (module) {
+                return module;
+            }
+        }
+    }
     ModuleHandle module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) {
         return nullptr;

@@ -394,6 +394,15 @@ TEST(PeResources, MapsDataThroughItsSectionAndKeepsOnlyTheFileItsBytes) {
         EXPECT_EQ(found.status, c.status) << c.what;
         EXPECT_EQ(Bytes(found.bytes.begin(), found.bytes.end()), c.bytes) << c.what;
     }
+    // The last section claims raw bytes a cut file no longer has: data that starts at or past
+    // the file's end is found, with none of its bytes.
+    for (const std::uint32_t start : {kTextRva + 28, kTextRva + 30}) {
+        const auto module =
+            openBytes(Image{.resources = {at(start, 2)}, .text = text, .cut = 4}.build());
+        const ResourceBytes found = module->find("#1", 14);
+        EXPECT_EQ(found.status, ResourceStatus::Found) << start;
+        EXPECT_TRUE(found.bytes.empty()) << start;
+    }
 }
 
 TEST(PeResources, FindsNothingWithoutAResourceDirectoryOfAKnownLayout) {

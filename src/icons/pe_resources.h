@@ -1,0 +1,38 @@
+#pragma once
+// A module's resources read straight from its file, found as the system finds them in a module
+// mapped as a data file, reading only the bytes wanted. Mapping a large program to copy one icon
+// out of it brings much of its file into memory; this reads a few kilobytes.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "icons/icon_system.h"
+
+namespace perchlet {
+
+// Random access to a file's bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t size() const = 0;
+    // Reads exactly into.size() bytes from the offset; false when they cannot all be read.
+    virtual bool read(std::uint64_t offset, std::span<std::uint8_t> into) = 0;
+};
+
+// Resource names as the system turns them into the program's text and back.
+struct ResourceNameCodec {
+    // A stored name (UTF-16) as the program's text, in the system's code page.
+    std::function<std::string(const std::u16string&)> toText;
+    // The program's text as the name looked for: UTF-16, upper case.
+    std::function<std::u16string(const std::string&)> toUpperName;
+    // The user's language: preferred, after the neutral one, among a resource's languages.
+    std::uint16_t userLanguage = 0;
+};
+
+// The module's resources; null when the bytes are no PE module, which the system would not map.
+std::unique_ptr<ResourceModule> openPeResources(std::unique_ptr<ByteSource> file,
+                                                ResourceNameCodec codec);
+
+}  // namespace perchlet
