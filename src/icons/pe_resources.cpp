@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <deque>
-#include <map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -89,21 +87,24 @@ public:
 private:
     static constexpr std::uint64_t kPage = 4096;
 
+    // A page's bytes, valid until the next call; a module's tree lies on a few pages.
     const std::vector<std::uint8_t>* pageAt(std::uint64_t page) {
-        if (auto found = pages_.find(page); found != pages_.end()) {
-            return &found->second;
+        for (const auto& [number, bytes] : pages_) {
+            if (number == page) {
+                return &bytes;
+            }
         }
         const std::uint64_t start = page * kPage;
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(kPage, size_ - start)));
         if (!file_.read(start, bytes)) {
             return nullptr;
         }
-        return &pages_.emplace(page, std::move(bytes)).first->second;
+        return &pages_.emplace_back(page, std::move(bytes)).second;
     }
 
     ByteSource& file_;
     std::uint64_t size_;
-    std::map<std::uint64_t, std::vector<std::uint8_t>> pages_;
+    std::vector<std::pair<std::uint64_t, std::vector<std::uint8_t>>> pages_;
 };
 
 class PeResources : public ResourceModule {
@@ -292,8 +293,9 @@ private:
     ResourceNameCodec codec_;
     std::vector<Section> sections_;
     std::optional<std::uint64_t> root_;
-    // Bytes handed out stay valid while the module is open.
-    std::deque<std::vector<std::uint8_t>> held_;
+    // Bytes handed out stay valid while the module is open: each block keeps its place when the
+    // list grows.
+    std::vector<std::vector<std::uint8_t>> held_;
 };
 
 }  // namespace

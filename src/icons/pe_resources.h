@@ -3,7 +3,6 @@
 // mapped as a data file, reading only the bytes wanted. Mapping a large program to copy one icon
 // out of it brings much of its file into memory; this reads a few kilobytes.
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <span>
 #include <string>
@@ -24,9 +23,9 @@ public:
 // Resource names as the system turns them into the program's text and back.
 struct ResourceNameCodec {
     // A stored name (UTF-16) as the program's text, in the system's code page.
-    std::function<std::string(const std::u16string&)> toText;
+    std::string (*toText)(const std::u16string&) = nullptr;
     // The program's text as the name looked for: UTF-16, upper case.
-    std::function<std::u16string(const std::string&)> toUpperName;
+    std::u16string (*toUpperName)(const std::string&) = nullptr;
     // The user's language: preferred, after the neutral one, among a resource's languages.
     std::uint16_t userLanguage = 0;
 };
