@@ -19,7 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32Shell shell;
     Program program{Services{environment, files, boxes, clock, process}};
     Win32IconServices icons;
-    TrayIcons tray(program, shell, icons, instance);
+    TrayIcons tray(program, shell, icons.services, instance);
 
     switch (subMain(program, tray)) {
         case StartupOutcome::EndNow:

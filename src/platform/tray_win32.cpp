@@ -20,6 +20,7 @@ static_assert(kNotifyRecordSize == 88, "the first-version ANSI record is 88 byte
 
 namespace {
 
+constexpr char kEntryClass[] = "frmTL";
 constexpr char kCommonClass[] = "frmCommon";
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
@@ -30,9 +31,18 @@ constexpr COLORREF kWorkBackground = RGB(1, 2, 3);
 
 TrayIcons* theTray = nullptr;
 
+LRESULT CALLBACK entryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* entry = reinterpret_cast<TrayWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (entry != nullptr && theTray != nullptr) {
+        return theTray->entryMessage(*entry, message, wParam, lParam);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
 LRESULT CALLBACK commonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (theTray != nullptr) {
-        return theTray->commonMessage(window, message, wParam, lParam);
+    if (message == WM_TIMER && wParam == kFadeTimer && theTray != nullptr) {
+        theTray->tmrFade_Timer();
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -47,8 +57,7 @@ void registerClass(HINSTANCE instance, const char* name, WNDPROC procedure) {
 
 HWND createHiddenWindow(HINSTANCE instance, const char* className) {
     // A plain hidden top-level window, not a message-only one: it must hear the shell's
-    // broadcast when the task bar is created again, and the shell drops the icons of a
-    // top-level window that goes away with a killed process.
+    // broadcast when the task bar is created again.
     HWND window = CreateWindowExA(0, className, className, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   instance, nullptr);
     if (window == nullptr) {
@@ -62,32 +71,21 @@ INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 CommonWindow::CommonWindow(HINSTANCE instance)
-    : instance_(instance), window_(createHiddenWindow(instance, kCommonClass)) {}
-
-const Picture& CommonWindow::picDefault() {
-    if (!picDefault_) {
-        picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
-            instance_, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, kPictureSize, kPictureSize, 0)));
+    : window_(createHiddenWindow(instance, kCommonClass)) {
+    picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
+        instance, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, kPictureSize, kPictureSize, 0)));
+    crossBitmap_ = BitmapHandle(static_cast<HBITMAP>(
+        LoadImageA(instance, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
+    picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
+    crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
+    {
+        const ScreenDc screen;
+        workBitmap_ =
+            BitmapHandle(CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
+        picWork_ = MemoryDc(CreateCompatibleDC(screen.get()));
     }
-    return picDefault_;
-}
-
-CommonWindow::Surfaces CommonWindow::surfaces() {
-    if (!picWork_) {
-        crossBitmap_ = BitmapHandle(static_cast<HBITMAP>(
-            LoadImageA(instance_, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
-        picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
-        crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
-        {
-            const ScreenDc screen;
-            workBitmap_ =
-                BitmapHandle(CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
-            picWork_ = MemoryDc(CreateCompatibleDC(screen.get()));
-        }
-        workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
-        background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
-    }
-    return {picWork_.get(), picCross_.get(), background_.get()};
+    workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
+    background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
 }
 
 void CommonWindow::startFade() {
@@ -97,9 +95,10 @@ void CommonWindow::stopTimer() {
     KillTimer(window_.get(), kFadeTimer);
 }
 
-TrayIcons::TrayIcons(Program& program, Shell& shell, Win32IconServices& icons, HINSTANCE instance)
+TrayIcons::TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
     : program_(program), shell_(shell), icons_(icons), instance_(instance) {
     theTray = this;
+    registerClass(instance, kEntryClass, entryProc);
     registerClass(instance, kCommonClass, commonProc);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 }
@@ -116,23 +115,19 @@ CommonWindow& TrayIcons::frmCommon() {
     return *frmCommon_;
 }
 
-TrayWindow* TrayIcons::entryOf(WPARAM id) const {
-    return id >= 1 && id <= static_cast<WPARAM>(lngIconCount_) ? frmTrayIcons_[id].get() : nullptr;
-}
-
 Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
                               CommandAnalysis& analysis) {
     analysis = analyseCommand(command);
-    const IconChoice choice =
-        funcChooseIcon(program_, icons_.services, command, analysis, iconSpec, n);
+    const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
+    const Picture& fallback = frmCommon().picDefault();
     if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
-        return frmCommon().picDefault();
+        return fallback;
     }
     auto loaded = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
         nullptr, choice.path.c_str(), IMAGE_ICON, kPictureSize, kPictureSize, LR_LOADFROMFILE)));
     if (!*loaded) {
         subTraceUnloadableIcon(program_, choice.path);
-        return frmCommon().picDefault();
+        return fallback;
     }
     return loaded;
 }
@@ -140,21 +135,22 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
 Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
     // The tray picture on picWork's background, the cross over it with its grey left out, and
     // everything that still shows the background becomes the new icon's transparent part.
-    const auto [work, cross, background] = frmCommon().surfaces();
+    CommonWindow& common = frmCommon();
+    HDC work = common.picWork();
     const RECT whole{0, 0, kPictureSize, kPictureSize};
-    FillRect(work, &whole, background);
+    FillRect(work, &whole, common.background());
     SetBkColor(work, kWorkBackground);
     DrawIconEx(work, 0, 0, trayPicture->get(), kPictureSize, kPictureSize, 0, nullptr, DI_NORMAL);
-    GdiTransparentBlt(work, 0, 0, kPictureSize, kPictureSize, cross, 0, 0, kPictureSize,
-                      kPictureSize, kCrossTransparent);
+    TransparentBlt(work, 0, 0, kPictureSize, kPictureSize, common.picCross(), 0, 0, kPictureSize,
+                   kPictureSize, kCrossTransparent);
     Picture merged = funcCreateIconPicture(work, work, kPictureSize, kPictureSize);
     return merged ? merged : trayPicture;
 }
 
 void TrayIcons::fillRecord(const TrayWindow& entry, HICON icon) {
     nidTray_.cbSize = kNotifyRecordSize;
-    nidTray_.hWnd = frmCommon().hwnd();
-    nidTray_.uID = entry.id;
+    nidTray_.hWnd = entry.window.get();
+    nidTray_.uID = 1;
     nidTray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nidTray_.uCallbackMessage = kTrayCallbackMessage;
     nidTray_.hIcon = icon;
@@ -172,9 +168,8 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
     const std::int32_t n = ++lngIconCount_;
     program_.subWriteTrace("Adding new icon to Tray for '" + strCommand + "'");
     try {
-        frmCommon();  // the window the shell reports this icon's mouse events to
         auto entry = std::make_unique<TrayWindow>();
-        entry->id = static_cast<UINT>(n);
+        entry->window = WindowHandle(createHiddenWindow(instance_, kEntryClass));
         entry->mnuPopup = MenuHandle(CreatePopupMenu());
         for (int index = 1; index <= 5; ++index) {
             const char* caption = kMenuCaptions[index - 1];
@@ -187,6 +182,7 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         }
         CommandAnalysis analysis;
         entry->picTrayIcon = chooseIcon(n, strCommand, strIconSpec, analysis);
+        entry->picMerged = crossedPicture(entry->picTrayIcon);
         entry->Tag = std::to_string(n);
         entry->labelToolTip = strToolTip.empty() ? strCommand : strToolTip;
         strLaunchTargets_[n] = analysis.launchTarget;
@@ -194,6 +190,8 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         if (strToolTip.empty()) {
             strToolTip = strCommand;
         }
+        SetWindowLongPtrA(entry->window.get(), GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(entry.get()));
         frmTrayIcons_[n] = std::move(entry);
         fillRecord(*frmTrayIcons_[n], frmTrayIcons_[n]->picTrayIcon->get());
         Shell_NotifyIconA(NIM_ADD, &nidTray_);
@@ -207,62 +205,43 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
     }
 }
 
-void TrayIcons::subRemoveTrayIcon(UINT id) {
-    if (frmCommon_) {
-        nidTray_.hWnd = frmCommon_->hwnd();
-        nidTray_.uID = id;
-        Shell_NotifyIconA(NIM_DELETE, &nidTray_);
-    }
-}
-
-void TrayIcons::unloadEntry(std::int32_t n) {
-    if (frmTrayIcons_[n]) {
-        subRemoveTrayIcon(frmTrayIcons_[n]->id);
-        frmTrayIcons_[n].reset();
-    }
+void TrayIcons::subRemoveTrayIcon(HWND window) {
+    nidTray_.hWnd = window;
+    Shell_NotifyIconA(NIM_DELETE, &nidTray_);
 }
 
 void TrayIcons::removeAllIcons() {
     for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
-        unloadEntry(n);
+        frmTrayIcons_[n].reset();  // destroying the window deletes its icon
     }
 }
 
-LRESULT TrayIcons::commonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT TrayIcons::entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam) {
+    HWND window = entry.window.get();
     if (message == kTrayCallbackMessage) {
-        if (TrayWindow* entry = entryOf(wParam)) {
-            entryCallback(*entry, lParam);
+        switch (decideTrayEvent(LOWORD(lParam), program_.options)) {
+            case TrayAction::Launch:
+                launchEntry(entry);
+                break;
+            case TrayAction::OpenMenu:
+                showPopupMenu(entry);
+                break;
+            case TrayAction::None:
+                break;
         }
         return 0;
     }
-    if (message == WM_TIMER && wParam == kFadeTimer) {
-        tmrFade_Timer();
+    if (message == WM_DESTROY) {
+        subRemoveTrayIcon(window);
         return 0;
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-        // The shell started again and knows none of our icons: add them anew.
-        for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
-            if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
-                fillRecord(*entry, entry->picTrayIcon->get());
-                Shell_NotifyIconA(NIM_ADD, &nidTray_);
-            }
-        }
+        // The shell started again and knows none of our icons: add this one anew.
+        fillRecord(entry, entry.picTrayIcon->get());
+        Shell_NotifyIconA(NIM_ADD, &nidTray_);
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-void TrayIcons::entryCallback(TrayWindow& entry, LPARAM lParam) {
-    switch (decideTrayEvent(LOWORD(lParam), program_.options)) {
-        case TrayAction::Launch:
-            launchEntry(entry);
-            break;
-        case TrayAction::OpenMenu:
-            showPopupMenu(entry);
-            break;
-        case TrayAction::None:
-            break;
-    }
 }
 
 void TrayIcons::launchEntry(const TrayWindow& entry) {
@@ -271,7 +250,7 @@ void TrayIcons::launchEntry(const TrayWindow& entry) {
 }
 
 void TrayIcons::showPopupMenu(TrayWindow& entry) {
-    HWND window = frmCommon().hwnd();
+    HWND window = entry.window.get();
     POINT at;
     GetCursorPos(&at);
     // Without being the foreground window the menu would not close on a click elsewhere.
@@ -324,17 +303,13 @@ void TrayIcons::tmrFade_Timer() {
 
 void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
     try {
-        TrayWindow* entry =
+        const TrayWindow* entry =
             index >= 1 && index <= kMaxTrayEntries ? frmTrayIcons_[index].get() : nullptr;
-        if (entry == nullptr || !frmCommon_ || !IsWindow(frmCommon_->hwnd())) {
+        if (entry == nullptr || !IsWindow(entry->window.get())) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             raiseLastError();
         }
-        const bool up = isFadeUp(direction);
-        if (up && !entry->picMerged) {
-            entry->picMerged = crossedPicture(entry->picTrayIcon);
-        }
-        const Picture& picture = up ? entry->picMerged : entry->picTrayIcon;
+        const Picture& picture = isFadeUp(direction) ? entry->picMerged : entry->picTrayIcon;
         fillRecord(*entry, picture ? picture->get() : nullptr);
         Shell_NotifyIconA(NIM_MODIFY, &nidTray_);
     } catch (const RunError& error) {
@@ -361,7 +336,7 @@ void TrayIcons::subShutdown() {
     program_.subWriteTrace(kSectionEnd);
     const std::int32_t count = lngIconCount_;
     for (std::int32_t index = 1; index <= count; ++index) {
-        unloadEntry(index);
+        frmTrayIcons_[index].reset();
     }
     frmCommon_.reset();
     program_.logFile.reset();
@@ -432,7 +407,7 @@ void drawQuestion(const DRAWITEMSTRUCT& item, HINSTANCE instance) {
         LoadImageA(instance, MAKEINTRESOURCEA(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
     MemoryDc source(CreateCompatibleDC(item.hDC));
     Selection selected(source.get(), bitmap.get());
-    GdiTransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
+    TransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
 }
 
 INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -1,5 +1,5 @@
 #pragma once
-// The tray entries, the shared hidden window their icons and the fade timer report to, and the
+// The tray entries and their hidden windows, the shared window with the fade timer, and the
 // exit question.
 #include <windows.h>
 #include <shellapi.h>
@@ -13,7 +13,6 @@
 #include "exit/fade.h"
 #include "icons/icon_system.h"
 #include "platform/handles.h"
-#include "platform/icon_services_win32.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
 #include "tray/tray_logic.h"
@@ -35,39 +34,34 @@ struct WindowTraits {
 };
 using WindowHandle = Owned<WindowTraits>;
 
-// One tray entry: what it shows and offers. The shell knows its icon by the shared window's
-// handle and the entry's number as the icon's id.
+// One tray entry's hidden window and what it carries.
 struct TrayWindow {
-    UINT id = 0;
+    WindowHandle window;
     std::string Tag;
     Picture picTrayIcon;
-    Picture picMerged;  // the crossed picture, drawn when a fade first shows it
+    Picture picMerged;
     std::string labelToolTip;
     MenuHandle mnuPopup;
 };
 
-// The one hidden window: the shell posts every entry's mouse callbacks to it and it runs the
-// fade timer. Its pictures are made when first wanted, so that icons show up sooner.
+class IconPictures;
+
+// The shared hidden window: the default and cross pictures, the work surface, the fade timer.
 class CommonWindow {
 public:
     explicit CommonWindow(HINSTANCE instance);
     HWND hwnd() const { return window_.get(); }
-    const Picture& picDefault();
+    const Picture& picDefault() const { return picDefault_; }
+    HDC picWork() const { return picWork_.get(); }
+    HDC picCross() const { return picCross_.get(); }
 
-    // The surfaces a crossed picture is drawn on.
-    struct Surfaces {
-        HDC picWork;
-        HDC picCross;
-        HBRUSH background;
-    };
-    Surfaces surfaces();
+    HBRUSH background() const { return background_.get(); }
 
     void startFade();
     void stopTimer();
     FadePhase& phase() { return phase_; }
 
 private:
-    HINSTANCE instance_;
     WindowHandle window_;
     Picture picDefault_;
     BitmapHandle crossBitmap_;
@@ -82,7 +76,7 @@ private:
 
 class TrayIcons : public TrayIconSink {
 public:
-    TrayIcons(Program& program, Shell& shell, Win32IconServices& icons, HINSTANCE instance);
+    TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
 
     void AddIconToTray(std::string& strCommand, std::string& strToolTip,
@@ -92,11 +86,11 @@ public:
     bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
     std::int32_t iconCount() const { return lngIconCount_; }
 
-    // Messages of the shared window: the entries' callbacks, the shell's restart, the timer.
-    LRESULT commonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // Window messages of the entries and of the shared window.
+    LRESULT entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam);
     void tmrFade_Timer();
 
-    void subRemoveTrayIcon(UINT id);
+    void subRemoveTrayIcon(HWND window);
     void subFade(std::int32_t index, const std::string& direction);
     void subStopFade();
     void subShutdown();
@@ -107,9 +101,6 @@ public:
 
 private:
     CommonWindow& frmCommon();
-    TrayWindow* entryOf(WPARAM id) const;
-    void unloadEntry(std::int32_t n);
-    void entryCallback(TrayWindow& entry, LPARAM lParam);
     void launchEntry(const TrayWindow& entry);
     void mnuVisible_Click(TrayWindow& entry, int index);
     void showPopupMenu(TrayWindow& entry);
@@ -121,7 +112,7 @@ private:
 
     Program& program_;
     Shell& shell_;
-    Win32IconServices& icons_;
+    IconServices& icons_;
     HINSTANCE instance_;
     std::unique_ptr<CommonWindow> frmCommon_;
     std::int32_t lngIconCount_ = 0;
