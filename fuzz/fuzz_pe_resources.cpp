@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "common/text.h"
 #include "icons/icon_system.h"
 #include "icons/pe_resources.h"
 
 #include "fuzz_input.h"
+#include "icon_fakes.h"
 
 using namespace perchlet;
 
@@ -34,26 +34,6 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
-ResourceNameCodec asciiCodec() {
-    ResourceNameCodec codec;
-    codec.toText = [](const std::u16string& name) {
-        std::string text;
-        for (const char16_t c : name) {
-            text += c < 0x80 ? static_cast<char>(c) : '?';
-        }
-        return text;
-    };
-    codec.toUpperName = [](const std::string& text) {
-        std::u16string name;
-        for (const char c : toUpper(text)) {
-            name += static_cast<char16_t>(static_cast<unsigned char>(c));
-        }
-        return name;
-    };
-    codec.userLanguage = 0x0407;
-    return codec;
-}
-
 // Found bytes are a run of the file's bytes; anything else is a span of nothing.
 void checkFound(const ResourceBytes& found, std::span<const std::uint8_t> file) {
     if (found.status != ResourceStatus::Found) {
@@ -72,7 +52,8 @@ void checkFound(const ResourceBytes& found, std::span<const std::uint8_t> file) 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> file(data, size);
-    const auto module = openPeResources(std::make_unique<MemorySource>(file), asciiCodec());
+    const auto module =
+        openPeResources(std::make_unique<MemorySource>(file), testing::asciiCodec());
     if (!module) {
         return 0;
     }

@@ -38,6 +38,17 @@ struct Entry {
     std::uint32_t offset() const { return target & ~kHighBit; }
 };
 
+// Where a relative address lies in the file: as in a module mapped flat, only inside a section's
+// raw data.
+std::optional<std::uint64_t> fileOffset(const std::vector<Section>& sections, std::uint32_t rva) {
+    for (const Section& section : sections) {
+        if (rva >= section.virtualAddress && rva - section.virtualAddress < section.rawSize) {
+            return std::uint64_t{section.rawOffset} + (rva - section.virtualAddress);
+        }
+    }
+    return std::nullopt;
+}
+
 std::uint16_t le16(const std::uint8_t* at) {
     return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
 }
@@ -160,7 +171,7 @@ public:
         if (!rva || !size) {
             return {ResourceStatus::NotFound, {}};
         }
-        const auto offset = fileOffset(*rva);
+        const auto offset = fileOffset(sections_, *rva);
         if (!offset) {
             return {ResourceStatus::LoadFailed, {}};
         }
@@ -179,15 +190,6 @@ public:
     }
 
 private:
-    std::optional<std::uint64_t> fileOffset(std::uint32_t rva) const {
-        for (const Section& section : sections_) {
-            if (rva >= section.virtualAddress && rva - section.virtualAddress < section.rawSize) {
-                return std::uint64_t{section.rawOffset} + (rva - section.virtualAddress);
-            }
-        }
-        return std::nullopt;
-    }
-
     std::vector<Entry> entries(std::uint32_t directory) {
         std::vector<Entry> list;
         const std::uint64_t at = *root_ + directory;
@@ -342,13 +344,7 @@ std::unique_ptr<ResourceModule> openPeResources(std::unique_ptr<ByteSource> file
         const auto directories = reader.u32(countAt);
         const auto rva = reader.u32(countAt + 4 + kResourceDirectory * 8);
         if (directories && *directories > kResourceDirectory && rva && *rva != 0) {
-            for (const Section& section : sections) {
-                if (*rva >= section.virtualAddress &&
-                    *rva - section.virtualAddress < section.rawSize) {
-                    root = std::uint64_t{section.rawOffset} + (*rva - section.virtualAddress);
-                    break;
-                }
-            }
+            root = fileOffset(sections, *rva);
         }
     }
     return std::make_unique<PeResources>(std::move(file), std::move(codec), std::move(sections),

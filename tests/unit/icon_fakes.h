@@ -11,6 +11,7 @@
 #include "common/errors.h"
 #include "common/text.h"
 #include "icons/icon_system.h"
+#include "icons/pe_resources.h"
 
 namespace perchlet::testing {
 
@@ -174,6 +175,27 @@ inline Bytes imageBytes(std::uint16_t id, std::size_t size) {
 inline std::uint32_t readU32(const Bytes& bytes, std::size_t at) {
     return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
            (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+}
+
+// ASCII both ways, as a single-byte code page would give it for these names.
+inline ResourceNameCodec asciiCodec(std::uint16_t userLanguage = 0x0407) {
+    ResourceNameCodec codec;
+    codec.toText = [](const std::u16string& name) {
+        std::string text;
+        for (const char16_t c : name) {
+            text += c < 0x80 ? static_cast<char>(c) : '?';
+        }
+        return text;
+    };
+    codec.toUpperName = [](const std::string& text) {
+        std::u16string name;
+        for (const char c : toUpper(text)) {
+            name += static_cast<char16_t>(static_cast<unsigned char>(c));
+        }
+        return name;
+    };
+    codec.userLanguage = userLanguage;
+    return codec;
 }
 
 }  // namespace perchlet::testing

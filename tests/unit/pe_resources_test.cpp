@@ -12,6 +12,7 @@
 namespace perchlet {
 namespace {
 
+using testing::asciiCodec;
 using testing::Bytes;
 using testing::putU16;
 using testing::putU32;
@@ -33,27 +34,6 @@ public:
 private:
     Bytes bytes_;
 };
-
-// ASCII both ways, as a single-byte code page would give it for these names.
-ResourceNameCodec asciiCodec(std::uint16_t userLanguage = 0x0407) {
-    ResourceNameCodec codec;
-    codec.toText = [](const std::u16string& name) {
-        std::string text;
-        for (const char16_t c : name) {
-            text += c < 0x80 ? static_cast<char>(c) : '?';
-        }
-        return text;
-    };
-    codec.toUpperName = [](const std::string& text) {
-        std::u16string name;
-        for (const char c : toUpper(text)) {
-            name += static_cast<char16_t>(static_cast<unsigned char>(c));
-        }
-        return name;
-    };
-    codec.userLanguage = userLanguage;
-    return codec;
-}
 
 struct Resource {
     Resource(std::uint16_t type, std::string name, std::uint16_t language, Bytes data,
