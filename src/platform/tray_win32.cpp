@@ -20,29 +20,20 @@ static_assert(kNotifyRecordSize == 88, "the first-version ANSI record is 88 byte
 
 namespace {
 
-constexpr char kEntryClass[] = "frmTL";
 constexpr char kCommonClass[] = "frmCommon";
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
 constexpr int kPictureSize = 16;
 constexpr COLORREF kCrossTransparent = 0x808080;
+constexpr ULONGLONG kShowNewIconsEvery = 250;  // milliseconds
 // picWork's background, which the crossed picture leaves transparent: a colour icons rarely use.
 constexpr COLORREF kWorkBackground = RGB(1, 2, 3);
 
 TrayIcons* theTray = nullptr;
 
-LRESULT CALLBACK entryProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* entry = reinterpret_cast<TrayWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (entry != nullptr && theTray != nullptr) {
-        return theTray->entryMessage(*entry, message, wParam, lParam);
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 LRESULT CALLBACK commonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_TIMER && wParam == kFadeTimer && theTray != nullptr) {
-        theTray->tmrFade_Timer();
-        return 0;
+    if (theTray != nullptr) {
+        return theTray->commonMessage(window, message, wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -57,7 +48,8 @@ void registerClass(HINSTANCE instance, const char* name, WNDPROC procedure) {
 
 HWND createHiddenWindow(HINSTANCE instance, const char* className) {
     // A plain hidden top-level window, not a message-only one: it must hear the shell's
-    // broadcast when the task bar is created again.
+    // broadcast when the task bar is created again, and the shell drops the icons of a
+    // top-level window that goes away with a killed process.
     HWND window = CreateWindowExA(0, className, className, WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                   instance, nullptr);
     if (window == nullptr) {
@@ -98,7 +90,6 @@ void CommonWindow::stopTimer() {
 TrayIcons::TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
     : program_(program), shell_(shell), icons_(icons), instance_(instance) {
     theTray = this;
-    registerClass(instance, kEntryClass, entryProc);
     registerClass(instance, kCommonClass, commonProc);
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
 }
@@ -113,6 +104,10 @@ CommonWindow& TrayIcons::frmCommon() {
         frmCommon_ = std::make_unique<CommonWindow>(instance_);
     }
     return *frmCommon_;
+}
+
+TrayWindow* TrayIcons::entryOf(WPARAM id) const {
+    return id >= 1 && id <= static_cast<WPARAM>(lngIconCount_) ? frmTrayIcons_[id].get() : nullptr;
 }
 
 Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
@@ -149,8 +144,8 @@ Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
 
 void TrayIcons::fillRecord(const TrayWindow& entry, HICON icon) {
     nidTray_.cbSize = kNotifyRecordSize;
-    nidTray_.hWnd = entry.window.get();
-    nidTray_.uID = 1;
+    nidTray_.hWnd = frmCommon().hwnd();
+    nidTray_.uID = entry.id;
     nidTray_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     nidTray_.uCallbackMessage = kTrayCallbackMessage;
     nidTray_.hIcon = icon;
@@ -168,8 +163,9 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
     const std::int32_t n = ++lngIconCount_;
     program_.subWriteTrace("Adding new icon to Tray for '" + strCommand + "'");
     try {
+        frmCommon();  // the window the shell reports this icon's mouse events to
         auto entry = std::make_unique<TrayWindow>();
-        entry->window = WindowHandle(createHiddenWindow(instance_, kEntryClass));
+        entry->id = static_cast<UINT>(n);
         entry->mnuPopup = MenuHandle(CreatePopupMenu());
         for (int index = 1; index <= 5; ++index) {
             const char* caption = kMenuCaptions[index - 1];
@@ -182,7 +178,6 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         }
         CommandAnalysis analysis;
         entry->picTrayIcon = chooseIcon(n, strCommand, strIconSpec, analysis);
-        entry->picMerged = crossedPicture(entry->picTrayIcon);
         entry->Tag = std::to_string(n);
         entry->labelToolTip = strToolTip.empty() ? strCommand : strToolTip;
         strLaunchTargets_[n] = analysis.launchTarget;
@@ -190,11 +185,14 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         if (strToolTip.empty()) {
             strToolTip = strCommand;
         }
-        SetWindowLongPtrA(entry->window.get(), GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(entry.get()));
         frmTrayIcons_[n] = std::move(entry);
-        fillRecord(*frmTrayIcons_[n], frmTrayIcons_[n]->picTrayIcon->get());
-        Shell_NotifyIconA(NIM_ADD, &nidTray_);
+        // The shell gets the icons together once start-up has made them: it shows a run of
+        // additions much sooner than the same additions spaced out by the work between them.
+        // A slow start-up still shows what it has made every quarter second.
+        newIcons_[newIconCount_++] = n;
+        if (GetTickCount64() - iconsShownAt_ >= kShowNewIconsEvery) {
+            showNewIcons();
+        }
     } catch (const RunError& error) {
         // Leave no half-built entry behind; the next command still gets its icon.
         frmTrayIcons_[n].reset();
@@ -205,43 +203,74 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
     }
 }
 
-void TrayIcons::subRemoveTrayIcon(HWND window) {
-    nidTray_.hWnd = window;
-    Shell_NotifyIconA(NIM_DELETE, &nidTray_);
+void TrayIcons::showNewIcons() {
+    for (std::size_t index = 0; index < newIconCount_; ++index) {
+        if (const TrayWindow* entry = frmTrayIcons_[newIcons_[index]].get()) {
+            fillRecord(*entry, entry->picTrayIcon->get());
+            Shell_NotifyIconA(NIM_ADD, &nidTray_);
+        }
+    }
+    newIconCount_ = 0;
+    iconsShownAt_ = GetTickCount64();
+}
+
+void TrayIcons::subRemoveTrayIcon(UINT id) {
+    if (frmCommon_) {
+        nidTray_.hWnd = frmCommon_->hwnd();
+        nidTray_.uID = id;
+        Shell_NotifyIconA(NIM_DELETE, &nidTray_);
+    }
+}
+
+void TrayIcons::unloadEntry(std::int32_t n) {
+    if (frmTrayIcons_[n]) {
+        subRemoveTrayIcon(frmTrayIcons_[n]->id);
+        frmTrayIcons_[n].reset();
+    }
 }
 
 void TrayIcons::removeAllIcons() {
+    newIconCount_ = 0;
     for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
-        frmTrayIcons_[n].reset();  // destroying the window deletes its icon
+        unloadEntry(n);
     }
 }
 
-LRESULT TrayIcons::entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam) {
-    HWND window = entry.window.get();
+LRESULT TrayIcons::commonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kTrayCallbackMessage) {
-        switch (decideTrayEvent(LOWORD(lParam), program_.options)) {
-            case TrayAction::Launch:
-                launchEntry(entry);
-                break;
-            case TrayAction::OpenMenu:
-                showPopupMenu(entry);
-                break;
-            case TrayAction::None:
-                break;
+        if (TrayWindow* entry = entryOf(wParam)) {
+            entryCallback(*entry, lParam);
         }
         return 0;
     }
-    if (message == WM_DESTROY) {
-        subRemoveTrayIcon(window);
+    if (message == WM_TIMER && wParam == kFadeTimer) {
+        tmrFade_Timer();
         return 0;
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-        // The shell started again and knows none of our icons: add this one anew.
-        fillRecord(entry, entry.picTrayIcon->get());
-        Shell_NotifyIconA(NIM_ADD, &nidTray_);
+        // The shell started again and knows none of our icons: add them anew.
+        for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
+            if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
+                fillRecord(*entry, entry->picTrayIcon->get());
+                Shell_NotifyIconA(NIM_ADD, &nidTray_);
+            }
+        }
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void TrayIcons::entryCallback(TrayWindow& entry, LPARAM lParam) {
+    switch (decideTrayEvent(LOWORD(lParam), program_.options)) {
+        case TrayAction::Launch:
+            launchEntry(entry);
+            break;
+        case TrayAction::OpenMenu:
+            showPopupMenu(entry);
+            break;
+        case TrayAction::None:
+            break;
+    }
 }
 
 void TrayIcons::launchEntry(const TrayWindow& entry) {
@@ -250,7 +279,7 @@ void TrayIcons::launchEntry(const TrayWindow& entry) {
 }
 
 void TrayIcons::showPopupMenu(TrayWindow& entry) {
-    HWND window = entry.window.get();
+    HWND window = frmCommon().hwnd();
     POINT at;
     GetCursorPos(&at);
     // Without being the foreground window the menu would not close on a click elsewhere.
@@ -303,13 +332,18 @@ void TrayIcons::tmrFade_Timer() {
 
 void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
     try {
-        const TrayWindow* entry =
+        TrayWindow* entry =
             index >= 1 && index <= kMaxTrayEntries ? frmTrayIcons_[index].get() : nullptr;
-        if (entry == nullptr || !IsWindow(entry->window.get())) {
+        if (entry == nullptr || !frmCommon_ || !IsWindow(frmCommon_->hwnd())) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             raiseLastError();
         }
-        const Picture& picture = isFadeUp(direction) ? entry->picMerged : entry->picTrayIcon;
+        const bool up = isFadeUp(direction);
+        if (up && !entry->picMerged) {
+            // Drawn when first shown: most runs never ask to exit, and start-up is quicker.
+            entry->picMerged = crossedPicture(entry->picTrayIcon);
+        }
+        const Picture& picture = up ? entry->picMerged : entry->picTrayIcon;
         fillRecord(*entry, picture ? picture->get() : nullptr);
         Shell_NotifyIconA(NIM_MODIFY, &nidTray_);
     } catch (const RunError& error) {
@@ -336,7 +370,7 @@ void TrayIcons::subShutdown() {
     program_.subWriteTrace(kSectionEnd);
     const std::int32_t count = lngIconCount_;
     for (std::int32_t index = 1; index <= count; ++index) {
-        frmTrayIcons_[index].reset();
+        unloadEntry(index);
     }
     frmCommon_.reset();
     program_.logFile.reset();

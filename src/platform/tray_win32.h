@@ -13,6 +13,7 @@
 #include "exit/fade.h"
 #include "icons/icon_system.h"
 #include "platform/handles.h"
+#include "platform/services_win32.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
 #include "tray/tray_logic.h"
@@ -34,9 +35,9 @@ struct WindowTraits {
 };
 using WindowHandle = Owned<WindowTraits>;
 
-// One tray entry's hidden window and what it carries.
+// One tray entry: its icon's id on the shared window, and what the entry carries.
 struct TrayWindow {
-    WindowHandle window;
+    UINT id = 0;
     std::string Tag;
     Picture picTrayIcon;
     Picture picMerged;
@@ -74,7 +75,7 @@ private:
     FadePhase phase_;
 };
 
-class TrayIcons : public TrayIconSink {
+class TrayIcons : public TrayIconSink, public BoxWatcher {
 public:
     TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
@@ -83,14 +84,20 @@ public:
                        std::string& strIconSpec) override;
     void removeAllIcons() override;
 
+    // Hands the icons added since the last call to the shell, all in a row.
+    void showNewIcons();
+    // What start-up has made so far shows while a box waits.
+    void beforeBox() override { showNewIcons(); }
+
     bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
     std::int32_t iconCount() const { return lngIconCount_; }
 
-    // Window messages of the entries and of the shared window.
-    LRESULT entryMessage(TrayWindow& entry, UINT message, WPARAM wParam, LPARAM lParam);
+    // Messages of the shared window: every icon's mouse events, the fade timer, the shell's
+    // restart.
+    LRESULT commonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void tmrFade_Timer();
 
-    void subRemoveTrayIcon(HWND window);
+    void subRemoveTrayIcon(UINT id);
     void subFade(std::int32_t index, const std::string& direction);
     void subStopFade();
     void subShutdown();
@@ -101,6 +108,9 @@ public:
 
 private:
     CommonWindow& frmCommon();
+    TrayWindow* entryOf(WPARAM id) const;
+    void entryCallback(TrayWindow& entry, LPARAM lParam);
+    void unloadEntry(std::int32_t n);
     void launchEntry(const TrayWindow& entry);
     void mnuVisible_Click(TrayWindow& entry, int index);
     void showPopupMenu(TrayWindow& entry);
@@ -122,6 +132,10 @@ private:
     NOTIFYICONDATAA nidTray_{};
     UINT taskbarCreated_ = 0;
     HWND exitDialog_ = nullptr;
+    // Entries made since the icons were last handed to the shell, in order.
+    std::array<std::int32_t, kMaxTrayEntries> newIcons_{};
+    std::size_t newIconCount_ = 0;
+    ULONGLONG iconsShownAt_ = GetTickCount64();
     bool fadeFaultReported_ = false;
 };
 

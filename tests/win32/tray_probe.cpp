@@ -120,6 +120,8 @@ struct Forget {
     int deleted = 0;
 };
 
+constexpr UINT kHighestIconId = 64;
+
 bool programIs(HWND window, const std::string& program) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
@@ -141,12 +143,14 @@ BOOL CALLBACK forgetIcon(HWND window, LPARAM context) {
         return TRUE;
     }
     ++forget.found;
+    // The window's icons are told apart by their ids: ask the shell to forget every one of them.
     NOTIFYICONDATAA record{};
     record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = window;
-    record.uID = 1;
-    if (Shell_NotifyIconA(NIM_DELETE, &record)) {
-        ++forget.deleted;
+    for (record.uID = 1; record.uID <= kHighestIconId; ++record.uID) {
+        if (Shell_NotifyIconA(NIM_DELETE, &record)) {
+            ++forget.deleted;
+        }
     }
     return TRUE;
 }

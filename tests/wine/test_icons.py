@@ -6,6 +6,7 @@ tray shows, before and during the fade."""
 import shutil
 import sys
 import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -210,6 +211,28 @@ class IconTest(harness.WineTestCase):
         # Nothing else is left in the working folder: no half-written or temporary file.
         self.assertEqual(self.holding_files(run), sorted(
             f"{n}.ico" for n, case in enumerate(cases, 1) if case[4] is not None))
+
+    def test_icons_made_before_a_message_box_show_while_it_waits(self):
+        self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
+        absent = f"{self.mods}\\absent.dll"
+        self.associate(".pchicoabsent", absent + ",0")
+        self.registry.apply()
+        before = {icon.window for icon in self.session.tray_icons()}
+        lines = ["C:\\docs\\1.pchicothree", "C:\\docs\\2.pchicoabsent",
+                 "C:\\docs\\3.pchicothree"]
+        run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines)},
+                         answer=False)
+
+        def docked():
+            return [icon for icon in self.session.tray_icons() if icon.window not in before]
+        run.wait_for_boxes(1)
+        self.assertEqual(run.box_texts(), [f"Icon source file, '{absent}' wasn't found"])
+        # The first entry's icon is up while the box about the second waits for its answer.
+        self.assertEqual(len(run.wait_until(docked, 10, "the first icon")), 1)
+        time.sleep(1.0)
+        self.assertEqual(len(docked()), 1)
+        self.session.answer_message_boxes()
+        run.wait_until(lambda: len(docked()) == 3, 15, "all three icons")
 
     def test_failed_holding_file_write_is_reported(self):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")

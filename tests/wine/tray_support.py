@@ -345,7 +345,7 @@ def probe_window(session, title):
 
 def forget_icons(session, run):
     """Makes the shell forget every icon of the run, as a restarted shell has."""
-    return _run_tool(session, "tray_probe.exe", "forget", "frmTL", run.exe)
+    return _run_tool(session, "tray_probe.exe", "forget", "frmCommon", run.exe)
 
 
 def broadcast_taskbar_created(session):
