@@ -65,6 +65,28 @@ void removeStaleTemporaries(const std::string& folder) {
     } while (FindNextFileA(search.get(), &found));
 }
 
+// Whether the file already holds exactly these bytes.
+bool holdsAlready(const std::string& path, std::span<const std::uint8_t> bytes) {
+    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        return false;
+    }
+    std::uint8_t held[4096];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), held, sizeof held, &read, nullptr) || read > bytes.size() ||
+            !std::equal(held, held + read, bytes.begin())) {
+            return false;
+        }
+        if (read == 0) {
+            return bytes.empty();  // the file ended: the same only if every byte was met
+        }
+        bytes = bytes.subspan(read);
+    }
+}
+
 }  // namespace
 
 bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std::uint8_t> bytes) {
@@ -73,8 +95,14 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
     const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
     // Once per folder and run: temporaries left since are this process's own.
     const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
-    if (sweptFolders_.insert(folder).second) {
+    if (std::find(sweptFolders_.begin(), sweptFolders_.end(), folder) == sweptFolders_.end()) {
+        sweptFolders_.push_back(folder);
         removeStaleTemporaries(folder);
+    }
+    // At each start the same commands mostly give the same copies: one already in place is
+    // left as it is, which spares a write and a move per icon.
+    if (holdsAlready(path, bytes)) {
+        return true;
     }
     bool written = false;
     {

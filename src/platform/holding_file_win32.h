@@ -1,7 +1,7 @@
 #pragma once
 // Icon holding files, replaced whole or not at all.
-#include <set>
 #include <string>
+#include <vector>
 
 #include "icons/icon_system.h"
 
@@ -12,7 +12,7 @@ public:
     bool replaceWith(const std::string& path, std::span<const std::uint8_t> bytes) override;
 
 private:
-    std::set<std::string> sweptFolders_;
+    std::vector<std::string> sweptFolders_;  // a handful at most: a list is enough
 };
 
 }  // namespace perchlet::win32

@@ -3,6 +3,7 @@
 the holding files, icons found through file associations set up with `reg add`, and what the
 tray shows, before and during the fade."""
 
+import os
 import shutil
 import sys
 import tempfile
@@ -102,13 +103,20 @@ class IconTest(harness.WineTestCase):
             self.registry.add(f"HKCR\\{name}\\DefaultIcon", icon)
         return name
 
-    def start_batch(self, lines, **kwargs):
+    def start_batch(self, lines, prepare=None, **kwargs):
         """Starts a batch run and waits, answering its message boxes, until every line's icon
-        is docked. Returns the run and its icons in the order they were added."""
+        is docked. `prepare` gets the run's folder before the program starts. Returns the run
+        and its icons in the order they were added."""
         self.registry.apply()
         old = {icon.window for icon in self.session.tray_icons()}
-        run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines),
-                                                   **kwargs.pop("files", {})}, **kwargs)
+        run = harness.PerchletRun(self.session, "/BATCH:cmds.txt",
+                                  files={"cmds.txt": batch_text(lines),
+                                         **kwargs.pop("files", {})}, **kwargs)
+        if prepare is not None:
+            prepare(run.folder)
+        run.start()
+        self.addCleanup(run.close, f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}."
+                                   f"{run.folder.name}")
 
         def docked():
             icons = [icon for icon in self.session.tray_icons() if icon.window not in old]
@@ -211,6 +219,38 @@ class IconTest(harness.WineTestCase):
         # Nothing else is left in the working folder: no half-written or temporary file.
         self.assertEqual(self.holding_files(run), sorted(
             f"{n}.ico" for n, case in enumerate(cases, 1) if case[4] is not None))
+
+    def test_a_holding_file_that_holds_the_copy_already_is_left_as_it_is(self):
+        self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
+        red, green = expected_icon("red.ico"), expected_icon("green.ico")
+        altered = bytearray(red)
+        altered[-1] ^= 0xFF
+        cases = [
+            # (what, batch line, holding file before the run, after it, the same file)
+            ("the same bytes", "C:\\docs\\1.pchicothree", red, red, True),
+            ("another icon's bytes", "C:\\docs\\2.pchicothree,,1", red, green, False),
+            ("as long, one byte differs", "C:\\docs\\3.pchicothree", bytes(altered), red, False),
+        ]
+        links = self.session.drive_c / "links"
+        shutil.rmtree(links, ignore_errors=True)
+        links.mkdir()
+
+        def prepare(folder):
+            # A second name for each older file tells whether the file was replaced or kept.
+            holding = folder / "AppData" / "Perchlet"
+            holding.mkdir(parents=True)
+            for n, (_, _, before, _, _) in enumerate(cases, 1):
+                (holding / f"{n}.ico").write_bytes(before)
+                os.link(holding / f"{n}.ico", links / f"{n}.ico")
+
+        run, _ = self.start_batch([line for _, line, *_ in cases], prepare=prepare)
+        self.assertEqual(run.box_texts(), [])
+        for n, (what, _, _, after, kept) in enumerate(cases, 1):
+            with self.subTest(what):
+                holding = self.holding_file(run, n)
+                self.assertEqual(holding.read_bytes(), after)
+                self.assertEqual(os.path.samefile(holding, links / f"{n}.ico"), kept)
+        self.assertEqual(self.holding_files(run), ["1.ico", "2.ico", "3.ico"])
 
     def test_icons_made_before_a_message_box_show_while_it_waits(self):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
