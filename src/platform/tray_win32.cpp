@@ -136,8 +136,8 @@ Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
     FillRect(work, &whole, common.background());
     SetBkColor(work, kWorkBackground);
     DrawIconEx(work, 0, 0, trayPicture->get(), kPictureSize, kPictureSize, 0, nullptr, DI_NORMAL);
-    TransparentBlt(work, 0, 0, kPictureSize, kPictureSize, common.picCross(), 0, 0, kPictureSize,
-                   kPictureSize, kCrossTransparent);
+    GdiTransparentBlt(work, 0, 0, kPictureSize, kPictureSize, common.picCross(), 0, 0, kPictureSize,
+                      kPictureSize, kCrossTransparent);
     Picture merged = funcCreateIconPicture(work, work, kPictureSize, kPictureSize);
     return merged ? merged : trayPicture;
 }
@@ -441,7 +441,7 @@ void drawQuestion(const DRAWITEMSTRUCT& item, HINSTANCE instance) {
         LoadImageA(instance, MAKEINTRESOURCEA(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
     MemoryDc source(CreateCompatibleDC(item.hDC));
     Selection selected(source.get(), bitmap.get());
-    TransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
+    GdiTransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
 }
 
 INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
