@@ -63,21 +63,32 @@ INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 CommonWindow::CommonWindow(HINSTANCE instance)
-    : window_(createHiddenWindow(instance, kCommonClass)) {
-    picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
-        instance, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, kPictureSize, kPictureSize, 0)));
-    crossBitmap_ = BitmapHandle(static_cast<HBITMAP>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
-    picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
-    crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
-    {
-        const ScreenDc screen;
-        workBitmap_ =
-            BitmapHandle(CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
-        picWork_ = MemoryDc(CreateCompatibleDC(screen.get()));
+    : instance_(instance), window_(createHiddenWindow(instance, kCommonClass)) {}
+
+const Picture& CommonWindow::picDefault() {
+    if (!picDefault_) {
+        picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
+            instance_, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, kPictureSize, kPictureSize, 0)));
     }
-    workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
-    background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
+    return picDefault_;
+}
+
+CommonWindow::Surfaces CommonWindow::surfaces() {
+    if (!picWork_) {
+        crossBitmap_ = BitmapHandle(static_cast<HBITMAP>(
+            LoadImageA(instance_, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
+        picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
+        crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
+        {
+            const ScreenDc screen;
+            workBitmap_ =
+                BitmapHandle(CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
+            picWork_ = MemoryDc(CreateCompatibleDC(screen.get()));
+        }
+        workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
+        background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
+    }
+    return {picWork_.get(), picCross_.get(), background_.get()};
 }
 
 void CommonWindow::startFade() {
@@ -114,15 +125,14 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
                               CommandAnalysis& analysis) {
     analysis = analyseCommand(command);
     const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
-    const Picture& fallback = frmCommon().picDefault();
     if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
-        return fallback;
+        return frmCommon().picDefault();
     }
     auto loaded = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
         nullptr, choice.path.c_str(), IMAGE_ICON, kPictureSize, kPictureSize, LR_LOADFROMFILE)));
     if (!*loaded) {
         subTraceUnloadableIcon(program_, choice.path);
-        return fallback;
+        return frmCommon().picDefault();
     }
     return loaded;
 }
@@ -130,13 +140,12 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
 Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
     // The tray picture on picWork's background, the cross over it with its grey left out, and
     // everything that still shows the background becomes the new icon's transparent part.
-    CommonWindow& common = frmCommon();
-    HDC work = common.picWork();
+    const auto [work, cross, background] = frmCommon().surfaces();
     const RECT whole{0, 0, kPictureSize, kPictureSize};
-    FillRect(work, &whole, common.background());
+    FillRect(work, &whole, background);
     SetBkColor(work, kWorkBackground);
     DrawIconEx(work, 0, 0, trayPicture->get(), kPictureSize, kPictureSize, 0, nullptr, DI_NORMAL);
-    GdiTransparentBlt(work, 0, 0, kPictureSize, kPictureSize, common.picCross(), 0, 0, kPictureSize,
+    GdiTransparentBlt(work, 0, 0, kPictureSize, kPictureSize, cross, 0, 0, kPictureSize,
                       kPictureSize, kCrossTransparent);
     Picture merged = funcCreateIconPicture(work, work, kPictureSize, kPictureSize);
     return merged ? merged : trayPicture;

@@ -35,7 +35,7 @@ struct WindowTraits {
 };
 using WindowHandle = Owned<WindowTraits>;
 
-// One tray entry: its icon's id on the shared window, and what the entry carries.
+// One tray entry, frmTL: its icon's id on the shared window, and what the entry carries.
 struct TrayWindow {
     UINT id = 0;
     std::string Tag;
@@ -48,21 +48,27 @@ struct TrayWindow {
 class IconPictures;
 
 // The shared hidden window: the default and cross pictures, the work surface, the fade timer.
+// The pictures and the surfaces are made when first wanted.
 class CommonWindow {
 public:
     explicit CommonWindow(HINSTANCE instance);
     HWND hwnd() const { return window_.get(); }
-    const Picture& picDefault() const { return picDefault_; }
-    HDC picWork() const { return picWork_.get(); }
-    HDC picCross() const { return picCross_.get(); }
+    const Picture& picDefault();
 
-    HBRUSH background() const { return background_.get(); }
+    // What crossed pictures are drawn with.
+    struct Surfaces {
+        HDC picWork;
+        HDC picCross;
+        HBRUSH background;
+    };
+    Surfaces surfaces();
 
     void startFade();
     void stopTimer();
     FadePhase& phase() { return phase_; }
 
 private:
+    HINSTANCE instance_;
     WindowHandle window_;
     Picture picDefault_;
     BitmapHandle crossBitmap_;
