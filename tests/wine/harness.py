@@ -843,9 +843,13 @@ class WineTestCase(unittest.TestCase):
             raise unittest.SkipTest(f"Windows build missing: {', '.join(map(str, missing))}")
         cls.session = Session.current()
 
-    def start(self, args="", **kwargs):
-        """Starts Perchlet; the run is killed and its output kept when the test ends."""
-        run = self.session.perchlet(args, **kwargs)
+    def start(self, args="", prepare=None, **kwargs):
+        """Starts Perchlet; the run is killed and its output kept when the test ends. `prepare`
+        gets the run's folder before the program starts."""
+        run = PerchletRun(self.session, args, **kwargs)
+        if prepare is not None:
+            prepare(run.folder)
+        run.start()
         self.addCleanup(run.close, self.id().rsplit(".", 2)[-2] + "." + self._testMethodName +
                         "." + run.folder.name)
         return run

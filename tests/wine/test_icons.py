@@ -109,14 +109,9 @@ class IconTest(harness.WineTestCase):
         and its icons in the order they were added."""
         self.registry.apply()
         old = {icon.window for icon in self.session.tray_icons()}
-        run = harness.PerchletRun(self.session, "/BATCH:cmds.txt",
-                                  files={"cmds.txt": batch_text(lines),
-                                         **kwargs.pop("files", {})}, **kwargs)
-        if prepare is not None:
-            prepare(run.folder)
-        run.start()
-        self.addCleanup(run.close, f"{self.id().rsplit('.', 2)[-2]}.{self._testMethodName}."
-                                   f"{run.folder.name}")
+        run = self.start("/BATCH:cmds.txt", prepare=prepare,
+                         files={"cmds.txt": batch_text(lines), **kwargs.pop("files", {})},
+                         **kwargs)
 
         def docked():
             icons = [icon for icon in self.session.tray_icons() if icon.window not in old]
