@@ -20,11 +20,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Program program{Services{environment, files, boxes, clock, process}};
     Win32IconServices icons;
     TrayIcons tray(program, shell, icons.services, instance);
-    boxes.watcher = &tray;
 
-    const StartupOutcome outcome = subMain(program, tray);
-    tray.showNewIcons();
-    switch (outcome) {
+    switch (subMain(program, tray)) {
         case StartupOutcome::EndNow:
             return 1;  // stopped on a problem the user has been told of: callers can see it
         case StartupOutcome::Run:
