@@ -384,6 +384,15 @@ class Session:
                 return icons
             time.sleep(0.2)
 
+    def repaint_tray(self):
+        """Hides trayer's panel and shows it again, so that the X server clears every docked
+        icon to the panel's background and Wine paints it anew. An icon docked just before
+        trayer moved it can keep, where it is transparent, what Wine painted at its first
+        place, until something covers it."""
+        for panel in self.x("xdotool", "search", "--name", "^panel$").stdout.split():
+            self.x("xdotool", "windowunmap", "--sync", panel, check=True)
+            self.x("xdotool", "windowmap", "--sync", panel, check=True)
+
     def click(self, x, y, button=1, double=False):
         """Real pointer input: events sent to a window directly are ignored by Wine."""
         clicks = ["--repeat", "2", "--delay", "80"] if double else []

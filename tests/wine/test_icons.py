@@ -395,6 +395,8 @@ class IconTest(harness.WineTestCase):
         self.session.x("xdotool", "mousemove", 5, 1000)
         rows = max(icon.y + icon.height for icon in icons)
         cross = cross_picture()
+        # The transparent pixels are compared below: clear what Wine's docking left there.
+        self.session.repaint_tray()
 
         def shows(screen, crossed_over):
             """Where each icon shows its picture (crossed or not), or None."""
