@@ -20,8 +20,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Program program{Services{environment, files, boxes, clock, process}};
     Win32IconServices icons;
     TrayIcons tray(program, shell, icons.services, instance);
+    boxes.watcher = &tray;
 
-    switch (subMain(program, tray)) {
+    const StartupOutcome outcome = subMain(program, tray);
+    tray.showNewIcons();
+    switch (outcome) {
         case StartupOutcome::EndNow:
             return 1;  // stopped on a problem the user has been told of: callers can see it
         case StartupOutcome::Run:

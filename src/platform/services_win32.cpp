@@ -60,6 +60,9 @@ void ensureCommonControls() {
 
 void Win32MessageBoxes::show(const std::string& prompt, unsigned iconFlags,
                              const std::string& title) {
+    if (watcher != nullptr) {
+        watcher->beforeBox();
+    }
     ensureCommonControls();
     MessageBoxA(nullptr, prompt.c_str(), title.c_str(), MB_OK | MB_SETFOREGROUND | iconFlags);
 }

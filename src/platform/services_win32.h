@@ -18,9 +18,19 @@ public:
     std::string variable(const std::string& name) const override;
 };
 
+// Told before each message box shows.
+class BoxWatcher {
+public:
+    virtual void beforeBox() = 0;
+
+protected:
+    ~BoxWatcher() = default;
+};
+
 class Win32MessageBoxes : public MessageBoxes {
 public:
     void show(const std::string& prompt, unsigned iconFlags, const std::string& title) override;
+    BoxWatcher* watcher = nullptr;
 };
 
 class Win32Clock : public Clock {

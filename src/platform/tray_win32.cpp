@@ -25,6 +25,7 @@ constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
 constexpr int kPictureSize = 16;
 constexpr COLORREF kCrossTransparent = 0x808080;
+constexpr ULONGLONG kShowNewIconsEvery = 250;  // milliseconds
 // picWork's background, which the crossed picture leaves transparent: a colour icons rarely use.
 constexpr COLORREF kWorkBackground = RGB(1, 2, 3);
 
@@ -194,8 +195,13 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
             strToolTip = strCommand;
         }
         frmTrayIcons_[n] = std::move(entry);
-        fillRecord(*frmTrayIcons_[n], frmTrayIcons_[n]->picTrayIcon->get());
-        Shell_NotifyIconA(NIM_ADD, &nidTray_);
+        // The shell gets the icons together once start-up has made them: it shows a run of
+        // additions much sooner than the same additions spaced out by the work between them.
+        // A slow start-up still shows what it has made every quarter second.
+        newIcons_[newIconCount_++] = n;
+        if (GetTickCount64() - iconsShownAt_ >= kShowNewIconsEvery) {
+            showNewIcons();
+        }
     } catch (const RunError& error) {
         // Leave no half-built entry behind; the next command still gets its icon.
         frmTrayIcons_[n].reset();
@@ -204,6 +210,17 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         program_.subWriteTrace(report);
         program_.showMessage(report, kIconError);
     }
+}
+
+void TrayIcons::showNewIcons() {
+    for (std::size_t index = 0; index < newIconCount_; ++index) {
+        if (const TrayWindow* entry = frmTrayIcons_[newIcons_[index]].get()) {
+            fillRecord(*entry, entry->picTrayIcon->get());
+            Shell_NotifyIconA(NIM_ADD, &nidTray_);
+        }
+    }
+    newIconCount_ = 0;
+    iconsShownAt_ = GetTickCount64();
 }
 
 void TrayIcons::subRemoveTrayIcon(UINT id) {
@@ -222,6 +239,7 @@ void TrayIcons::unloadEntry(std::int32_t n) {
 }
 
 void TrayIcons::removeAllIcons() {
+    newIconCount_ = 0;
     for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
         unloadEntry(n);
     }

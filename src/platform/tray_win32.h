@@ -13,6 +13,7 @@
 #include "exit/fade.h"
 #include "icons/icon_system.h"
 #include "platform/handles.h"
+#include "platform/services_win32.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
 #include "tray/tray_logic.h"
@@ -80,7 +81,7 @@ private:
     FadePhase phase_;
 };
 
-class TrayIcons : public TrayIconSink {
+class TrayIcons : public TrayIconSink, public BoxWatcher {
 public:
     TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
@@ -88,6 +89,11 @@ public:
     void AddIconToTray(std::string& strCommand, std::string& strToolTip,
                        std::string& strIconSpec) override;
     void removeAllIcons() override;
+
+    // Hands the icons added since the last call to the shell, all in a row.
+    void showNewIcons();
+    // What start-up has made so far shows while a box waits.
+    void beforeBox() override { showNewIcons(); }
 
     bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
     std::int32_t iconCount() const { return lngIconCount_; }
@@ -132,6 +138,10 @@ private:
     NOTIFYICONDATAA nidTray_{};
     UINT taskbarCreated_ = 0;
     HWND exitDialog_ = nullptr;
+    // Entries made since the icons were last handed to the shell, in order.
+    std::array<std::int32_t, kMaxTrayEntries> newIcons_{};
+    std::size_t newIconCount_ = 0;
+    ULONGLONG iconsShownAt_ = GetTickCount64();
     bool fadeFaultReported_ = false;
 };
 
