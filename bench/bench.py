@@ -102,7 +102,7 @@ class TrayWatch:
         self.display = x.XOpenDisplay(session.display.encode())
         if not self.display:
             raise RuntimeError(f"cannot open display {session.display}")
-        panels = session.x("xdotool", "search", "--name", "^panel$").stdout.split()
+        panels = session.panels()
         if not panels:
             raise RuntimeError("trayer's panel not found")
         self.panels = [int(p) for p in panels]

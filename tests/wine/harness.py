@@ -355,11 +355,14 @@ class Session:
             answered += 1
         return answered
 
+    def panels(self):
+        """The windows of trayer's panel (one, once trayer is up)."""
+        return self.x("xdotool", "search", "--name", "^panel$").stdout.split()
+
     def tray_icons(self):
         """The icons docked in trayer's panel, left to right, with screen positions."""
-        panels = self.x("xdotool", "search", "--name", "^panel$").stdout.split()
         icons = []
-        for panel in panels:
+        for panel in self.panels():
             tree = self.x("xwininfo", "-children", "-id", panel).stdout
             for line in tree.splitlines():
                 match = re.match(r"\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)",
@@ -389,7 +392,7 @@ class Session:
         icon to the panel's background and Wine paints it anew. An icon docked just before
         trayer moved it can keep, where it is transparent, what Wine painted at its first
         place, until something covers it."""
-        for panel in self.x("xdotool", "search", "--name", "^panel$").stdout.split():
+        for panel in self.panels():
             self.x("xdotool", "windowunmap", "--sync", panel, check=True)
             self.x("xdotool", "windowmap", "--sync", panel, check=True)
 
@@ -509,8 +512,7 @@ def _start_session(directory, artefacts, tray_width):
                         artefacts / "trayer.log")
         record("trayer", trayer)
         try:
-            _wait_until(lambda: session.x("xdotool", "search", "--name", "^panel$").stdout.strip(),
-                        10, "trayer's panel")
+            _wait_until(session.panels, 10, "trayer's panel")
             break
         except RuntimeError:
             # Another session may have taken the same display number at the same moment.
