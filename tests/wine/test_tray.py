@@ -58,7 +58,7 @@ class TrayTest(harness.WineTestCase):
 
     # -- runs -------------------------------------------------------------------------------
 
-    def start_tray(self, lines, ini=None, icons=None):
+    def start_tray(self, lines, ini=None, icons=None, debug=""):
         """Starts Perchlet on a batch file and waits for its icons. `lines` may be a function
         of the run's folder (a Windows path), for commands that leave files there. Returns the
         run and its icons in the order they were docked."""
@@ -69,7 +69,7 @@ class TrayTest(harness.WineTestCase):
         # Icons of an earlier run that are still going away would move the new ones.
         ts.poll(lambda: not self.session.tray_icons(), 10)
         before = self.session.tray_icons()
-        run = harness.PerchletRun(self.session, "/BATCH:cmds.txt")
+        run = harness.PerchletRun(self.session, "/BATCH:cmds.txt", debug=debug)
         lines = lines(run.win_folder) if callable(lines) else lines
         run.files["cmds.txt"] = batch_text(lines)
         if ini is not None:
@@ -461,7 +461,13 @@ class TrayTest(harness.WineTestCase):
         ]
         # "50% off" fails its expansion, which start-up reports, and stays as an empty command.
         run, icons = self.start_tray([target for target, _ in cases] + ["50% off"],
-                                     ini="ClickMode=SINGLE\r\n")
+                                     ini="ClickMode=SINGLE\r\n", debug="+ole")
+        # COM is set up for the shell's extensions at the first launch, not at start-up.
+        com_setup = "trace:ole:CoInitializeEx 0000000000000000, 0x6"  # apartment, no OLE1 DDE
+
+        def com_setups():
+            return run.stderr_path.read_text(errors="replace").count(com_setup)
+        self.assertEqual(com_setups(), 0)
         for (target, text), icon in zip(cases, icons):
             with self.subTest(target=target):
                 shown = len(run.boxes())
@@ -486,6 +492,7 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(run.messages()[settled:], [warning])
         self.assertEqual(len(run.boxes()), shown)
         self.assertTrue(run.running())
+        self.assertEqual(com_setups(), 1, "once, before the first launch")
 
     # -- a restarted shell ------------------------------------------------------------------
 
