@@ -87,6 +87,24 @@ bool holdsAlready(const std::string& path, std::span<const std::uint8_t> bytes) 
     }
 }
 
+// Moves the new file over the target. Antivirus scanners and the search indexer open a file
+// just written, and the target while it is read, for a moment: a move refused for access or
+// sharing is tried again a few times, waiting a little longer each time (about 0.75 s in all).
+bool moveIntoPlace(const std::string& from, const std::string& to) {
+    DWORD wait = 50;
+    for (int attempt = 1;; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (attempt == 5 || (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION)) {
+            return false;
+        }
+        Sleep(wait);
+        wait *= 2;
+    }
+}
+
 }  // namespace
 
 bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std::uint8_t> bytes) {
@@ -116,7 +134,7 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
         // log-on for a copy that a power cut may lose without harm.
         written = writeAll(file.get(), bytes);
     }
-    if (written && MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (written && moveIntoPlace(temporary, path)) {
         return true;
     }
     DeleteFileA(temporary.c_str());

@@ -343,11 +343,13 @@ class ReliabilityTest(harness.WineTestCase):
                 if holder is not None:
                     self.release(holder)
 
-    def hold(self, windows_path, milliseconds=60000):
-        """Starts hold_file.exe on a file and waits until it holds it."""
+    def hold(self, windows_path, milliseconds=60000, after=None):
+        """Starts hold_file.exe on a file and waits until it holds it; with `after`, a pattern,
+        it holds it until such a file exists and then for the milliseconds given."""
         out = self.scratch / f"hold-{time.monotonic_ns()}.txt"
         holder = harness._spawn(["wine", str(harness.build_dir() / "testtools" / "hold_file.exe"),
-                                 windows_path, str(milliseconds)], self.session.env(), out)
+                                 windows_path, str(milliseconds)] + ([after] if after else []),
+                                self.session.env(), out)
         self.addCleanup(self.release, holder)
         deadline = time.monotonic() + 30
         while "holding" not in out.read_text(errors="replace"):
@@ -536,6 +538,25 @@ class ReliabilityTest(harness.WineTestCase):
             self.assertEqual(leftovers(run.path(holding).parent), [])
             run.kill()
             self.release(holder)
+
+        with self.fault_case("holding file held open for a moment, as a scanner does"):
+            run = harness.PerchletRun(self.session, NOTEPAD)
+            run.path(holding).parent.mkdir(parents=True)
+            run.path(holding).write_bytes(older)
+            windows_holding = run.win_folder + "\\" + holding.replace("/", "\\")
+            # Held from before the start until 150 ms after the new copy is written beside it.
+            holder = self.hold(windows_holding, 150, after=windows_holding + ".*.tmp")
+            before = self.session.tray_icons()
+            run.start()
+            self.addCleanup(run.close)
+            run.wait_until(lambda: self.session.wait_for_tray_icons(1, 0, before), 30, "the icon")
+            run.wait_until(lambda: holder.poll() is not None, 10, "the holder to let go")
+            self.assertEqual(holder.returncode, 0)  # it saw the new copy before it let go
+            run.wait_until(lambda: run.path(holding).read_bytes() != older, 10, "the new copy")
+            self.assertTrue(valid_ico(run.path(holding).read_bytes()))
+            self.assertEqual(run.box_texts(), [])
+            self.assertEqual(leftovers(run.path(holding).parent), [])
+            run.kill()
 
         with self.fault_case("holding file's name taken by a folder"):
             run = self.start_with_icons(NOTEPAD, files={holding + "/keep.txt": b"kept"})
