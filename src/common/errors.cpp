@@ -1,5 +1,7 @@
 #include "common/errors.h"
 
+#include <new>
+
 namespace perchlet {
 
 namespace errors {
@@ -11,6 +13,17 @@ RunError overflow() {
 }
 RunError subscriptOutOfRange() {
     return RunError(kSubscriptOutOfRange, "Subscript out of range");
+}
+RunError fromException(std::exception_ptr failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const RunError& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return RunError(kOutOfMemory, "Out of memory");
+    } catch (...) {
+        return RunError(kInternalError, "Internal error");
+    }
 }
 }  // namespace errors
 

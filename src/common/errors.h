@@ -2,6 +2,7 @@
 // Run-time errors: a number and a description, raised by the core and trapped by the procedures
 // that report them.
 #include <cstdint>
+#include <exception>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -23,12 +24,18 @@ private:
 namespace errors {
 inline constexpr std::int32_t kInvalidArgument = 5;
 inline constexpr std::int32_t kOverflow = 6;
+inline constexpr std::int32_t kOutOfMemory = 7;
 inline constexpr std::int32_t kSubscriptOutOfRange = 9;
+inline constexpr std::int32_t kInternalError = 51;
 inline constexpr std::int32_t kResourceNotLocated = 1012;
 
 RunError invalidArgument();
 RunError overflow();
 RunError subscriptOutOfRange();
+
+// The run-time error a trapped exception stands for: a RunError as it is, running out of memory
+// as error 7, anything else as an internal error.
+RunError fromException(std::exception_ptr failure);
 }  // namespace errors
 
 // The number as a report shows it: a leading blank in place of a plus sign (" 9", "-5").

@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "common/system.h"
 
 namespace perchlet {
+
+class RunError;
 
 struct Options {
     bool ExitDisabled = false;
@@ -43,6 +46,8 @@ public:
 
     // Appends one time-stamped line to the trace log (does nothing while no log is open).
     void subWriteTrace(const std::string& message);
+    // A trapped run-time error: its report goes to the trace and into a stop box.
+    void reportError(const RunError& error, std::string_view where);
     // A message box with one OK button, titled with the program's title.
     void showMessage(const std::string& prompt, unsigned iconFlags) {
         sys.boxes.show(prompt, iconFlags, strAppTitle);

@@ -2,6 +2,7 @@
 
 #include "icons/icon_choice.h"
 #include "platform/icon_picture_win32.h"
+#include "platform/procedure_guard.h"
 #include "platform/services_win32.h"
 
 #include <cstddef>
@@ -33,7 +34,12 @@ TrayIcons* theTray = nullptr;
 
 LRESULT CALLBACK commonProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (theTray != nullptr) {
-        return theTray->commonMessage(window, message, wParam, lParam);
+        try {
+            return theTray->commonMessage(window, message, wParam, lParam);
+        } catch (...) {
+            reportTrappedException(theTray->program(), "frmCommon");
+            return 0;
+        }
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -453,7 +459,7 @@ void drawQuestion(const DRAWITEMSTRUCT& item, HINSTANCE instance) {
     GdiTransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
 }
 
-INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR exitDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             SetDlgItemTextA(dialog, IDC_LABMSG,
@@ -491,6 +497,15 @@ INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             return FALSE;
         default:
             return FALSE;
+    }
+}
+
+INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    try {
+        return exitDialogMessage(dialog, message, wParam, lParam);
+    } catch (...) {
+        reportTrappedException(theTray->program(), "frmExit");
+        return FALSE;
     }
 }
 

@@ -95,6 +95,7 @@ public:
     // What start-up has made so far shows while a box waits.
     void beforeBox() override { showNewIcons(); }
 
+    Program& program() { return program_; }
     bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
     std::int32_t iconCount() const { return lngIconCount_; }
 

@@ -60,4 +60,10 @@ void Program::subWriteTrace(const std::string& message) {
     }
 }
 
+void Program::reportError(const RunError& error, std::string_view where) {
+    const std::string report = errorReport(error, where);
+    subWriteTrace(report);
+    showMessage(report, kIconError);
+}
+
 }  // namespace perchlet

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <new>
+#include <stdexcept>
+
+#include "common/errors.h"
+
 #include "fakes.h"
 #include "startup/trace.h"
 
@@ -50,6 +55,30 @@ TEST(TraceWriter, ReportsAFailedWriteOnceAndTriesAgainNextTime) {
     system.files.failingWrites.clear();
     system.program.subWriteTrace("second");
     EXPECT_EQ(system.traceMessages(), std::vector<std::string>{"second"});
+}
+
+TEST(TrappedError, TracesAndShowsTheReportOfWhatWasThrown) {
+    struct Case {
+        std::exception_ptr thrown;
+        const char* report;
+    } cases[] = {
+        {std::make_exception_ptr(errors::subscriptOutOfRange()),
+         "Error  9 (Subscript out of range) occurred in frmCommon"},
+        {std::make_exception_ptr(std::bad_alloc()),
+         "Error  7 (Out of memory) occurred in frmCommon"},
+        {std::make_exception_ptr(std::invalid_argument("stoi")),
+         "Error  51 (Internal error) occurred in frmCommon"},
+        {std::make_exception_ptr(42), "Error  51 (Internal error) occurred in frmCommon"},
+    };
+    for (const auto& c : cases) {
+        testing::FakeSystem system;
+        system.openLog();
+        system.program.reportError(errors::fromException(c.thrown), "frmCommon");
+        EXPECT_EQ(system.traceMessages(), std::vector<std::string>{c.report});
+        ASSERT_EQ(system.boxes.shown.size(), 1u);
+        EXPECT_EQ(system.boxes.shown[0].prompt, c.report);
+        EXPECT_EQ(system.boxes.shown[0].flags, kIconError);
+    }
 }
 
 }  // namespace
