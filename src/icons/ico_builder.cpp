@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "common/errors.h"
+#include "common/little_endian.h"
 
 namespace perchlet {
 
@@ -14,14 +15,11 @@ constexpr std::size_t kFileEntryBytes = 16;
 constexpr std::size_t kCopiedEntryBytes = 12;  // everything before the image id
 
 std::uint16_t readU16(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8));
+    return le16(bytes.subspan(at, 2).data());
 }
 
 std::uint32_t readU32(std::span<const std::uint8_t> bytes, std::size_t at) {
-    return static_cast<std::uint32_t>(bytes[at]) |
-           (static_cast<std::uint32_t>(bytes[at + 1]) << 8) |
-           (static_cast<std::uint32_t>(bytes[at + 2]) << 16) |
-           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+    return le32(bytes.subspan(at, 4).data());
 }
 
 void appendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {

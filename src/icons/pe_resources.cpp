@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/little_endian.h"
 #include "icons/extraction.h"
 
 namespace perchlet {
@@ -47,14 +48,6 @@ std::optional<std::uint64_t> fileOffset(const std::vector<Section>& sections, st
         }
     }
     return std::nullopt;
-}
-
-std::uint16_t le16(const std::uint8_t* at) {
-    return static_cast<std::uint16_t>(at[0] | (at[1] << 8));
-}
-std::uint32_t le32(const std::uint8_t* at) {
-    return static_cast<std::uint32_t>(at[0]) | (static_cast<std::uint32_t>(at[1]) << 8) |
-           (static_cast<std::uint32_t>(at[2]) << 16) | (static_cast<std::uint32_t>(at[3]) << 24);
 }
 
 // Reads that stay inside the file. The directory tree is read in many small pieces, a few

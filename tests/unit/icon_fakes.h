@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/errors.h"
+#include "common/little_endian.h"
 #include "common/text.h"
 #include "icons/icon_system.h"
 #include "icons/pe_resources.h"
@@ -173,8 +174,7 @@ inline Bytes imageBytes(std::uint16_t id, std::size_t size) {
 }
 
 inline std::uint32_t readU32(const Bytes& bytes, std::size_t at) {
-    return bytes[at] | (bytes[at + 1] << 8) | (bytes[at + 2] << 16) |
-           (static_cast<std::uint32_t>(bytes[at + 3]) << 24);
+    return le32(bytes.data() + at);
 }
 
 // ASCII both ways, as a single-byte code page would give it for these names.

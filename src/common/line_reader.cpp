@@ -1,0 +1,35 @@
+#include "common/line_reader.h"
+
+namespace perchlet {
+
+bool LineReader::readLine(std::string& line) {
+    line.clear();
+    bool any = false;
+    for (;;) {
+        if (at_ == buffer_.size() && !fill()) {
+            return any;
+        }
+        const char c = buffer_[at_++];
+        if (skipLineFeed_) {
+            skipLineFeed_ = false;
+            if (c == '\n') {
+                continue;  // the second half of a CR LF
+            }
+        }
+        any = true;
+        if (c == '\r' || c == '\n') {
+            skipLineFeed_ = c == '\r';
+            return true;
+        }
+        line += c;
+    }
+}
+
+bool LineReader::fill() {
+    buffer_.resize(chunkSize_);
+    buffer_.resize(source_->read(buffer_));
+    at_ = 0;
+    return !buffer_.empty();
+}
+
+}  // namespace perchlet
