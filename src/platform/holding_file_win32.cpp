@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "icons/holding_names.h"
 #include "platform/handles.h"
 
 namespace perchlet::win32 {
@@ -45,21 +46,8 @@ void removeStaleTemporaries(const std::string& folder) {
     }
     do {
         const std::string name = found.cFileName;
-        if (name.size() <= 8 || name.compare(name.size() - 4, 4, ".tmp") != 0) {
-            continue;
-        }
-        const std::size_t tmp = name.size() - 4;
-        const std::size_t dot = name.rfind('.', tmp - 1);
-        if (dot == std::string::npos || dot < 4 || name.compare(dot - 4, 4, ".ico") != 0) {
-            continue;
-        }
-        const std::string id = name.substr(dot + 1, tmp - dot - 1);
-        if (id.empty() || id.size() > 10 ||
-            id.find_first_not_of("0123456789") != std::string::npos || std::stoull(id) > MAXDWORD) {
-            continue;
-        }
-        const auto process = static_cast<DWORD>(std::stoull(id));
-        if (process != GetCurrentProcessId() && !processRunning(process)) {
+        const auto process = holdingTemporaryOwner(name);
+        if (process && *process != GetCurrentProcessId() && !processRunning(*process)) {
             DeleteFileA((folder + name).c_str());
         }
     } while (FindNextFileA(search.get(), &found));
@@ -108,9 +96,7 @@ bool moveIntoPlace(const std::string& from, const std::string& to) {
 }  // namespace
 
 bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std::uint8_t> bytes) {
-    // Beside the target, so the move stays on one volume and replaces it in one step; named by
-    // the process so that two running copies do not write into each other's file.
-    const std::string temporary = path + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
+    const std::string temporary = holdingTemporaryName(path, GetCurrentProcessId());
     // Once per folder and run: temporaries left since are this process's own.
     const std::string folder = path.substr(0, path.find_last_of("\\/") + 1);
     if (std::find(sweptFolders_.begin(), sweptFolders_.end(), folder) == sweptFolders_.end()) {

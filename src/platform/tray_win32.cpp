@@ -3,7 +3,8 @@
 #include "icons/icon_choice.h"
 #include "platform/icon_picture_win32.h"
 #include "platform/procedure_guard.h"
-#include "platform/services_win32.h"
+#include "platform/common_controls_win32.h"
+#include "platform/last_error_win32.h"
 
 #include <cstddef>
 

@@ -1,0 +1,27 @@
+#include "platform/clock_win32.h"
+
+#include <windows.h>
+
+namespace perchlet::win32 {
+
+LocalTime Win32Clock::now() const {
+    SYSTEMTIME time;
+    GetLocalTime(&time);
+    return {time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond};
+}
+
+namespace {
+std::string localeText(LCTYPE item, const char* fallback) {
+    char buffer[16];
+    return GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer) > 1 ? buffer : fallback;
+}
+}  // namespace
+
+std::string Win32Clock::dateSeparator() const {
+    return localeText(LOCALE_SDATE, "/");
+}
+std::string Win32Clock::timeSeparator() const {
+    return localeText(LOCALE_STIME, ":");
+}
+
+}  // namespace perchlet::win32

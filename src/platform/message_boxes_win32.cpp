@@ -1,0 +1,18 @@
+#include "platform/message_boxes_win32.h"
+
+#include <windows.h>
+
+#include "platform/common_controls_win32.h"
+
+namespace perchlet::win32 {
+
+void Win32MessageBoxes::show(const std::string& prompt, unsigned iconFlags,
+                             const std::string& title) {
+    if (watcher != nullptr) {
+        watcher->beforeBox();
+    }
+    ensureCommonControls();
+    MessageBoxA(nullptr, prompt.c_str(), title.c_str(), MB_OK | MB_SETFOREGROUND | iconFlags);
+}
+
+}  // namespace perchlet::win32

@@ -1,0 +1,11 @@
+#pragma once
+#include "tray/launch.h"
+
+namespace perchlet::win32 {
+
+class Win32Shell : public Shell {
+public:
+    std::intptr_t open(const std::string& target, const std::string& parameters) override;
+};
+
+}  // namespace perchlet::win32
