@@ -89,9 +89,7 @@ bool subParseInputLine(Program& program, const std::string& strLine) {
             subAddField(program, std::string(line.substr(start - 1)));
         }
     } catch (const RunError& error) {
-        const auto report = errorReport(error, "subParseInputLine");
-        program.subWriteTrace(report);
-        program.showMessage(report, kIconError);
+        program.reportError(error, "subParseInputLine");
         return false;
     }
 

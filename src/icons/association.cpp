@@ -64,9 +64,7 @@ std::string funcFindFileAssociation(Program& program, const RegistryReader& regi
         }
         return result;
     } catch (const RunError& error) {
-        const std::string report = errorReport(error, "funcFindFileAssociation");
-        program.subWriteTrace(report);
-        program.showMessage(report, kIconError);
+        program.reportError(error, "funcFindFileAssociation");
         return {};
     }
 }

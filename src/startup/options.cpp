@@ -115,9 +115,7 @@ bool funcReadOptions(Program& program) {
         }
         return true;
     } catch (const RunError& error) {
-        const auto report = errorReport(error, "funcReadOptions", false, "occurred during");
-        program.subWriteTrace(report);
-        program.showMessage(report, kIconError);
+        program.reportError(error, "funcReadOptions", false, "occurred during");
         return false;
     }
 }

@@ -138,9 +138,7 @@ StartupOutcome subMain(Program& program, TrayIconSink& tray) {
     } catch (const RunError& error) {
         // Nothing below start-up traps this one: leave no icon behind and end.
         tray.removeAllIcons();
-        const auto report = errorReport(error, "subMain");
-        program.subWriteTrace(report);
-        program.showMessage(report, kIconError);
+        program.reportError(error, "subMain");
         return StartupOutcome::EndNow;
     }
 }

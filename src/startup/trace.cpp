@@ -60,8 +60,9 @@ void Program::subWriteTrace(const std::string& message) {
     }
 }
 
-void Program::reportError(const RunError& error, std::string_view where) {
-    const std::string report = errorReport(error, where);
+void Program::reportError(const RunError& error, std::string_view where, bool blankAfterWord,
+                          std::string_view occurred) {
+    const std::string report = errorReport(error, where, blankAfterWord, occurred);
     subWriteTrace(report);
     showMessage(report, kIconError);
 }
