@@ -3,7 +3,6 @@
 #include "icons/icon_choice.h"
 #include "platform/icon_picture_win32.h"
 #include "platform/procedure_guard.h"
-#include "platform/common_controls_win32.h"
 #include "platform/last_error_win32.h"
 
 #include <cstddef>
@@ -64,8 +63,6 @@ HWND createHiddenWindow(HINSTANCE instance, const char* className) {
     }
     return window;
 }
-
-INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 
 }  // namespace
 
@@ -322,19 +319,13 @@ void TrayIcons::mnuVisible_Click(TrayWindow& entry, int index) {
 }
 
 void TrayIcons::exitRequest() {
-    if (exitDialog_ != nullptr) {
-        // The question is already open: one is enough.
-        SetForegroundWindow(exitDialog_);
-        return;
+    if (exitDialog_.bringForward()) {
+        return;  // the question is already open: one is enough
     }
     program_.subWriteTrace("Exit selected...");
     fadeFaultReported_ = false;
     frmCommon().startFade();
-    const std::string question = exitQuestion(lngIconCount_);
-    ensureCommonControls();
-    DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_FRMEXIT), nullptr, exitDialogProc,
-                    reinterpret_cast<LPARAM>(&question));
-    exitDialog_ = nullptr;
+    exitDialog_.ask(exitQuestion(lngIconCount_));
 }
 
 void TrayIcons::tmrFade_Timer() {
@@ -394,122 +385,13 @@ void TrayIcons::subShutdown() {
     ExitProcess(0);
 }
 
-void TrayIcons::butNo_Click(HWND dialog) {
+void TrayIcons::exitConfirmed() {
+    subShutdown();
+}
+
+void TrayIcons::exitCancelled() {
     program_.subWriteTrace("Exit cancelled!");
     subStopFade();
-    EndDialog(dialog, IDC_BUTNO);
 }
-
-namespace {
-
-// Twips of the dialog's design, turned into pixels of this screen.
-int pixels(int twips, int dpi) {
-    return MulDiv(twips, dpi, 1440);
-}
-
-struct DialogLayout {
-    int id;
-    int left, top, width, height;
-};
-constexpr DialogLayout kLayout[] = {
-    {IDC_LABMSG, 1485, 150, 5580, 570},
-    {IDC_IMAGE1, 450, 525, 495, 480},
-    {IDC_BUTYES, 2610, 825, 1290, 435},
-    {IDC_BUTNO, 4260, 825, 1290, 435},
-};
-
-// The question's font lives as long as the one dialog that shows it.
-FontHandle labMsgFont;
-
-void layOutDialog(HWND dialog) {
-    int dpiX = 96;
-    int dpiY = 96;
-    {
-        const ScreenDc screen;
-        dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
-        dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
-    }
-    for (const auto& control : kLayout) {
-        MoveWindow(GetDlgItem(dialog, control.id), pixels(control.left, dpiX),
-                   pixels(control.top, dpiY), pixels(control.width, dpiX),
-                   pixels(control.height, dpiY), FALSE);
-    }
-    // The Image1 picture keeps its own 33 by 32 pixels.
-    SetWindowPos(GetDlgItem(dialog, IDC_IMAGE1), nullptr, 0, 0, 33, 32, SWP_NOMOVE | SWP_NOZORDER);
-    RECT frame{0, 0, pixels(7905, dpiX), pixels(1545, dpiY)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_EXSTYLE)));
-    const int width = frame.right - frame.left;
-    const int height = frame.bottom - frame.top;
-    SetWindowPos(dialog, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
-
-    const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
-    labMsgFont = FontHandle(CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
-                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Verdana"));
-    SendDlgItemMessageA(dialog, IDC_LABMSG, WM_SETFONT, reinterpret_cast<WPARAM>(labMsgFont.get()),
-                        FALSE);
-}
-
-void drawQuestion(const DRAWITEMSTRUCT& item, HINSTANCE instance) {
-    BitmapHandle bitmap(static_cast<HBITMAP>(
-        LoadImageA(instance, MAKEINTRESOURCEA(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
-    MemoryDc source(CreateCompatibleDC(item.hDC));
-    Selection selected(source.get(), bitmap.get());
-    GdiTransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
-}
-
-INT_PTR exitDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-        case WM_INITDIALOG:
-            SetDlgItemTextA(dialog, IDC_LABMSG,
-                            reinterpret_cast<const std::string*>(lParam)->c_str());
-            layOutDialog(dialog);
-            // Another icon's "Exit Perchlet..." then brings this question forward instead of
-            // stacking a second one over it.
-            theTray->exitDialogShown(dialog);
-            SetForegroundWindow(dialog);
-            return TRUE;  // the focus goes to the first button in the tab order: No
-        case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case IDC_BUTYES:
-                    // The program ends now: let go of the question's font with everything else.
-                    SendDlgItemMessageA(dialog, IDC_LABMSG, WM_SETFONT, 0, FALSE);
-                    labMsgFont.reset();
-                    theTray->subShutdown();
-                    return TRUE;
-                case IDC_BUTNO:
-                    theTray->butNo_Click(dialog);
-                    return TRUE;
-                default:
-                    return TRUE;  // Escape is no answer
-            }
-        case WM_CLOSE:
-            // Closed without a button: take it as No, so no fade runs on without a question.
-            theTray->butNo_Click(dialog);
-            return TRUE;
-        case WM_DRAWITEM:
-            drawQuestion(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam),
-                         reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE)));
-            return TRUE;
-        case WM_DESTROY:
-            labMsgFont.reset();
-            return FALSE;
-        default:
-            return FALSE;
-    }
-}
-
-INT_PTR CALLBACK exitDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    try {
-        return exitDialogMessage(dialog, message, wParam, lParam);
-    } catch (...) {
-        reportTrappedException(theTray->program(), "frmExit");
-        return FALSE;
-    }
-}
-
-}  // namespace
 
 }  // namespace perchlet::win32

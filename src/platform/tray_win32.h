@@ -12,6 +12,7 @@
 #include "common/program.h"
 #include "exit/fade.h"
 #include "icons/icon_system.h"
+#include "platform/exit_dialog_win32.h"
 #include "platform/handles.h"
 #include "platform/message_boxes_win32.h"
 #include "tray/launch.h"
@@ -82,7 +83,7 @@ private:
     FadePhase phase_;
 };
 
-class TrayIcons : public TrayIconSink, public BoxWatcher {
+class TrayIcons : public TrayIconSink, public BoxWatcher, public ExitAnswers {
 public:
     TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
@@ -110,9 +111,8 @@ public:
     void subStopFade();
     void subShutdown();
 
-    // The exit dialog: it tells when it is up, and its buttons.
-    void exitDialogShown(HWND dialog) { exitDialog_ = dialog; }
-    void butNo_Click(HWND dialog);
+    void exitConfirmed() override;
+    void exitCancelled() override;
 
 private:
     CommonWindow& frmCommon();
@@ -139,7 +139,7 @@ private:
     std::array<std::string, kMaxTrayEntries + 1> strLaunchParameters_;
     NOTIFYICONDATAA nidTray_{};
     UINT taskbarCreated_ = 0;
-    HWND exitDialog_ = nullptr;
+    ExitDialog exitDialog_{instance_, program_, *this};
     // Entries made since the icons were last handed to the shell, in order.
     std::array<std::int32_t, kMaxTrayEntries> newIcons_{};
     std::size_t newIconCount_ = 0;

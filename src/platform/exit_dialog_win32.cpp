@@ -1,0 +1,148 @@
+#include "platform/exit_dialog_win32.h"
+
+#include "platform/common_controls_win32.h"
+#include "platform/procedure_guard.h"
+#include "resources/resource_ids.h"
+
+namespace perchlet::win32 {
+
+namespace {
+
+// Twips of the dialog's design, turned into pixels of this screen.
+int pixels(int twips, int dpi) {
+    return MulDiv(twips, dpi, 1440);
+}
+
+struct DialogLayout {
+    int id;
+    int left, top, width, height;
+};
+constexpr DialogLayout kLayout[] = {
+    {IDC_LABMSG, 1485, 150, 5580, 570},
+    {IDC_IMAGE1, 450, 525, 495, 480},
+    {IDC_BUTYES, 2610, 825, 1290, 435},
+    {IDC_BUTNO, 4260, 825, 1290, 435},
+};
+
+}  // namespace
+
+void ExitDialog::ask(const std::string& question) {
+    question_ = &question;
+    ensureCommonControls();
+    DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_FRMEXIT), nullptr, procedure,
+                    reinterpret_cast<LPARAM>(this));
+    dialog_ = nullptr;
+    question_ = nullptr;
+}
+
+bool ExitDialog::bringForward() const {
+    if (dialog_ == nullptr) {
+        return false;
+    }
+    SetForegroundWindow(dialog_);
+    return true;
+}
+
+INT_PTR CALLBACK ExitDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        reinterpret_cast<ExitDialog*>(lParam)->dialog_ = dialog;
+    }
+    // Messages before WM_INITDIALOG (the dialog's font) have no object yet.
+    auto* self = reinterpret_cast<ExitDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    if (self == nullptr) {
+        return FALSE;
+    }
+    try {
+        return self->message(message, wParam, lParam);
+    } catch (...) {
+        reportTrappedException(self->program_, "frmExit");
+        return FALSE;
+    }
+}
+
+INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetDlgItemTextA(dialog_, IDC_LABMSG, question_->c_str());
+            layOut();
+            SetForegroundWindow(dialog_);
+            return TRUE;  // the focus goes to the first button in the tab order: No
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case IDC_BUTYES:
+                    butYes_Click();
+                    return TRUE;
+                case IDC_BUTNO:
+                    butNo_Click();
+                    return TRUE;
+                default:
+                    return TRUE;  // Escape is no answer
+            }
+        case WM_CLOSE:
+            // Closed without a button: take it as No, so no fade runs on without a question.
+            butNo_Click();
+            return TRUE;
+        case WM_DRAWITEM:
+            drawQuestion(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+            return TRUE;
+        case WM_DESTROY:
+            labMsgFont_.reset();
+            return FALSE;
+        default:
+            return FALSE;
+    }
+}
+
+void ExitDialog::layOut() {
+    int dpiX = 96;
+    int dpiY = 96;
+    {
+        const ScreenDc screen;
+        dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
+        dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    }
+    for (const auto& control : kLayout) {
+        MoveWindow(GetDlgItem(dialog_, control.id), pixels(control.left, dpiX),
+                   pixels(control.top, dpiY), pixels(control.width, dpiX),
+                   pixels(control.height, dpiY), FALSE);
+    }
+    // The Image1 picture keeps its own 33 by 32 pixels.
+    SetWindowPos(GetDlgItem(dialog_, IDC_IMAGE1), nullptr, 0, 0, 33, 32, SWP_NOMOVE | SWP_NOZORDER);
+    RECT frame{0, 0, pixels(7905, dpiX), pixels(1545, dpiY)};
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
+
+    const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
+    labMsgFont_ = FontHandle(CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+                                         DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Verdana"));
+    SendDlgItemMessageA(dialog_, IDC_LABMSG, WM_SETFONT,
+                        reinterpret_cast<WPARAM>(labMsgFont_.get()), FALSE);
+}
+
+void ExitDialog::drawQuestion(const DRAWITEMSTRUCT& item) const {
+    BitmapHandle bitmap(static_cast<HBITMAP>(
+        LoadImageA(instance_, MAKEINTRESOURCEA(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
+    MemoryDc source(CreateCompatibleDC(item.hDC));
+    Selection selected(source.get(), bitmap.get());
+    GdiTransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
+}
+
+void ExitDialog::butYes_Click() {
+    // The program ends now: let go of the question's font with everything else.
+    SendDlgItemMessageA(dialog_, IDC_LABMSG, WM_SETFONT, 0, FALSE);
+    labMsgFont_.reset();
+    answers_.exitConfirmed();
+}
+
+void ExitDialog::butNo_Click() {
+    answers_.exitCancelled();
+    EndDialog(dialog_, IDC_BUTNO);
+}
+
+}  // namespace perchlet::win32
