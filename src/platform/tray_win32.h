@@ -16,6 +16,7 @@
 #include "platform/services_win32.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
+#include "tray/registration.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet::win32 {
@@ -43,6 +44,7 @@ struct TrayWindow {
     Picture picMerged;
     std::string labelToolTip;
     MenuHandle mnuPopup;
+    std::string command;  // as given, for the trace
 };
 
 class IconPictures;
@@ -65,6 +67,9 @@ public:
 
     void startFade();
     void stopTimer();
+    // The timer that asks the shell again for the icons it has not taken.
+    bool startRetries();
+    void stopRetries();
     FadePhase& phase() { return phase_; }
 
 private:
@@ -122,6 +127,12 @@ private:
     void showPopupMenu(TrayWindow& entry);
     void exitRequest();
     void fillRecord(const TrayWindow& entry, HICON icon);
+    // One request about the entry's icon to the shell; true when the shell took it.
+    bool notify(DWORD message, const TrayWindow& entry, HICON icon);
+    void registerEntry(std::int32_t n);
+    void retryRegistrations();
+    void updateRetryTimer();
+    void traceGivenUp(const std::vector<std::int32_t>& entries);
     Picture chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
                        CommandAnalysis& analysis);
     Picture crossedPicture(const Picture& trayPicture);
@@ -143,6 +154,8 @@ private:
     std::size_t newIconCount_ = 0;
     ULONGLONG iconsShownAt_ = GetTickCount64();
     bool fadeFaultReported_ = false;
+    IconRegistrations registrations_;
+    bool retryTimerOn_ = false;
 };
 
 }  // namespace perchlet::win32

@@ -1,0 +1,70 @@
+#include "tray/registration.h"
+
+#include <algorithm>
+
+namespace perchlet {
+
+void IconRegistrations::registered(std::int32_t n, bool taken, std::uint64_t now) {
+    if (valid(n)) {
+        // At least 1: a clock that starts at 0 must not read as "not pending".
+        giveUpAt_[n] = taken ? 0 : std::max<std::uint64_t>(now + kRetryFor, 1);
+    }
+}
+
+void IconRegistrations::modified(std::int32_t n, bool taken) {
+    if (taken && valid(n)) {
+        giveUpAt_[n] = 0;
+    }
+}
+
+void IconRegistrations::removed(std::int32_t n) {
+    if (valid(n)) {
+        giveUpAt_[n] = 0;
+    }
+}
+
+std::vector<std::int32_t> IconRegistrations::tick(std::uint64_t now, const Shell& shell) {
+    std::vector<std::int32_t> givenUp;
+    for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
+        if (giveUpAt_[n] == 0) {
+            continue;
+        }
+        if (shell(n, Request::Modify) || shell(n, Request::Add)) {
+            giveUpAt_[n] = 0;
+        } else if (now >= giveUpAt_[n]) {
+            giveUpAt_[n] = 0;
+            givenUp.push_back(n);
+        }
+    }
+    return givenUp;
+}
+
+std::vector<std::int32_t> IconRegistrations::abandon() {
+    std::vector<std::int32_t> givenUp;
+    for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
+        if (giveUpAt_[n] != 0) {
+            giveUpAt_[n] = 0;
+            givenUp.push_back(n);
+        }
+    }
+    return givenUp;
+}
+
+bool IconRegistrations::timerWanted() const {
+    for (const std::uint64_t at : giveUpAt_) {
+        if (at != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool IconRegistrations::pending(std::int32_t n) const {
+    return valid(n) && giveUpAt_[n] != 0;
+}
+
+std::string trayRefusedWarning(const std::string& command) {
+    return "Warning: Tray didn't take the icon for '" + command + "'";
+}
+
+}  // namespace perchlet
