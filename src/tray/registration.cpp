@@ -1,13 +1,10 @@
 #include "tray/registration.h"
 
-#include <algorithm>
-
 namespace perchlet {
 
 void IconRegistrations::registered(std::int32_t n, bool taken, std::uint64_t now) {
     if (valid(n)) {
-        // At least 1: a clock that starts at 0 must not read as "not pending".
-        giveUpAt_[n] = taken ? 0 : std::max<std::uint64_t>(now + kRetryFor, 1);
+        giveUpAt_[n] = taken ? 0 : now + kRetryFor;
     }
 }
 
