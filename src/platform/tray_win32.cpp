@@ -60,25 +60,19 @@ HWND createHiddenWindow(HINSTANCE instance, const char* className) {
 }
 
 // An elevated program does not hear the shell's broadcast from Explorer, which runs with fewer
-// rights, unless it lets that message through: per window from Windows 7 on, per process on
-// Vista; before Vista there is no such filter. Looked up, so the program starts on any of them.
+// rights, unless its window lets that message through. Looked up: Windows before 7 lacks it.
 void allowShellBroadcast(HWND window, UINT message) {
-    constexpr DWORD kAllowForWindow = 1;  // MSGFLT_ALLOW
-    constexpr DWORD kAddForProcess = 1;   // MSGFLT_ADD
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    using Allow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
     HMODULE user32 = GetModuleHandleA("user32.dll");
-    if (user32 == nullptr || message == 0) {
-        return;
-    }
-    using ForWindow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    using ForProcess = BOOL(WINAPI*)(UINT, DWORD);
+    const auto allow = user32 == nullptr
+                           ? nullptr
+                           : reinterpret_cast<Allow>(reinterpret_cast<void (*)()>(
+                                 GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
     // A failure (a low-integrity process may not change its filter) leaves the icons as they
     // are: they are only missed should the shell start again.
-    if (const auto forWindow = reinterpret_cast<ForWindow>(
-            reinterpret_cast<void (*)()>(GetProcAddress(user32, "ChangeWindowMessageFilterEx")))) {
-        forWindow(window, message, kAllowForWindow, nullptr);
-    } else if (const auto forProcess = reinterpret_cast<ForProcess>(reinterpret_cast<void (*)()>(
-                   GetProcAddress(user32, "ChangeWindowMessageFilter")))) {
-        forProcess(message, kAddForProcess);
+    if (allow != nullptr && message != 0) {
+        allow(window, message, kAllow, nullptr);
     }
 }
 
@@ -269,15 +263,15 @@ void TrayIcons::showNewIcons() {
 }
 
 void TrayIcons::retryRegistrations() {
-    const auto givenUp =
-        registrations_.tick(GetTickCount64(), [this](std::int32_t n, IconRegistrations::Request r) {
-            const TrayWindow* entry = frmTrayIcons_[n].get();
-            return entry != nullptr &&
-                   notify(r == IconRegistrations::Request::Modify ? NIM_MODIFY : NIM_ADD, *entry,
-                          entry->picTrayIcon->get());
-        });
-    traceGivenUp(givenUp);
+    registrations_.tick(GetTickCount64(), *this);
     updateRetryTimer();
+}
+
+bool TrayIcons::request(std::int32_t n, IconRegistrations::Request request) {
+    const TrayWindow* entry = frmTrayIcons_[n].get();
+    return entry != nullptr &&
+           notify(request == IconRegistrations::Request::Modify ? NIM_MODIFY : NIM_ADD, *entry,
+                  entry->picTrayIcon->get());
 }
 
 void TrayIcons::updateRetryTimer() {
@@ -293,15 +287,13 @@ void TrayIcons::updateRetryTimer() {
         retryTimerOn_ = true;
     } else {
         // Without a timer no later try comes: say so now for every icon not shown.
-        traceGivenUp(registrations_.abandon());
+        registrations_.abandon(*this);
     }
 }
 
-void TrayIcons::traceGivenUp(const std::vector<std::int32_t>& entries) {
-    for (const std::int32_t n : entries) {
-        if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
-            program_.subWriteTrace(trayRefusedWarning(entry->command));
-        }
+void TrayIcons::givenUp(std::int32_t n) {
+    if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
+        program_.subWriteTrace(trayRefusedWarning(entry->command));
     }
 }
 

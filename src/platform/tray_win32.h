@@ -86,7 +86,7 @@ private:
     FadePhase phase_;
 };
 
-class TrayIcons : public TrayIconSink, public BoxWatcher {
+class TrayIcons : public TrayIconSink, public BoxWatcher, private IconRegistrations::Notifier {
 public:
     TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
@@ -131,8 +131,9 @@ private:
     bool notify(DWORD message, const TrayWindow& entry, HICON icon);
     void registerEntry(std::int32_t n);
     void retryRegistrations();
+    bool request(std::int32_t n, IconRegistrations::Request request) override;
+    void givenUp(std::int32_t n) override;
     void updateRetryTimer();
-    void traceGivenUp(const std::vector<std::int32_t>& entries);
     Picture chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
                        CommandAnalysis& analysis);
     Picture crossedPicture(const Picture& trayPicture);

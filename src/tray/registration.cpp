@@ -20,31 +20,27 @@ void IconRegistrations::removed(std::int32_t n) {
     }
 }
 
-std::vector<std::int32_t> IconRegistrations::tick(std::uint64_t now, const Shell& shell) {
-    std::vector<std::int32_t> givenUp;
+void IconRegistrations::tick(std::uint64_t now, Notifier& shell) {
     for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
         if (giveUpAt_[n] == 0) {
             continue;
         }
-        if (shell(n, Request::Modify) || shell(n, Request::Add)) {
+        if (shell.request(n, Request::Modify) || shell.request(n, Request::Add)) {
             giveUpAt_[n] = 0;
         } else if (now >= giveUpAt_[n]) {
             giveUpAt_[n] = 0;
-            givenUp.push_back(n);
+            shell.givenUp(n);
         }
     }
-    return givenUp;
 }
 
-std::vector<std::int32_t> IconRegistrations::abandon() {
-    std::vector<std::int32_t> givenUp;
+void IconRegistrations::abandon(Notifier& shell) {
     for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
         if (giveUpAt_[n] != 0) {
             giveUpAt_[n] = 0;
-            givenUp.push_back(n);
+            shell.givenUp(n);
         }
     }
-    return givenUp;
 }
 
 bool IconRegistrations::timerWanted() const {

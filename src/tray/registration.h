@@ -4,9 +4,7 @@
 // after taking it); the entry stays without an icon until a later try is taken.
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "tray/tray_logic.h"
 
@@ -19,8 +17,16 @@ public:
 
     // What one try asks of the shell for an entry.
     enum class Request { Modify, Add };
-    // Hands one request for entry n to the shell; true when the shell took it.
-    using Shell = std::function<bool(std::int32_t n, Request request)>;
+    class Notifier {
+    public:
+        // Hands one request for entry n to the shell; true when the shell took it.
+        virtual bool request(std::int32_t n, Request request) = 0;
+        // Entry n's tries are over without the shell taking its icon.
+        virtual void givenUp(std::int32_t n) = 0;
+
+    protected:
+        ~Notifier() = default;
+    };
 
     // Entry n (1 to kMaxTrayEntries) was handed to the shell whole at `now` (an addition at
     // start-up or after the task bar came back): a refusal leaves it pending, with two minutes
@@ -33,11 +39,11 @@ public:
     void removed(std::int32_t n);
 
     // One tick of the retry timer: each pending entry is tried again, first as a change (an
-    // addition that timed out may have been taken), then as an addition. Returns the entries
-    // whose time ran out on this try, in order; they are no longer pending.
-    std::vector<std::int32_t> tick(std::uint64_t now, const Shell& shell);
-    // No timer can run: gives up every pending entry at once and returns them, in order.
-    std::vector<std::int32_t> abandon();
+    // addition that timed out may have been taken), then as an addition. An entry whose time
+    // has run out on this try is given up and no longer pending.
+    void tick(std::uint64_t now, Notifier& shell);
+    // No timer can run: gives up every pending entry at once.
+    void abandon(Notifier& shell);
 
     // The retry timer runs only while an entry is pending.
     bool timerWanted() const;

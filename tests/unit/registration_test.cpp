@@ -9,12 +9,13 @@ namespace {
 
 // A shell that refuses everything until `busyUntil`, then takes a change of an icon it has and
 // the addition of one it has not (a second addition of the same icon fails, as the shell's does).
-struct FakeShell {
+struct FakeShell : IconRegistrations::Notifier {
     std::uint64_t now = 0;
     std::uint64_t busyUntil = 0;
     std::set<std::int32_t> has;
     std::string asked;
-    bool operator()(std::int32_t n, IconRegistrations::Request request) {
+    std::string givenUps;  // "n@time " for each entry given up
+    bool request(std::int32_t n, IconRegistrations::Request request) override {
         const bool add = request == IconRegistrations::Request::Add;
         asked += (add ? "A" : "M") + std::to_string(n) + " ";
         if (now < busyUntil || has.count(n) != (add ? 0u : 1u)) {
@@ -22,6 +23,9 @@ struct FakeShell {
         }
         has.insert(n);
         return true;
+    }
+    void givenUp(std::int32_t n) override {
+        givenUps += std::to_string(n) + "@" + std::to_string(now) + " ";
     }
 };
 
@@ -130,13 +134,6 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
         FakeShell shell;
         shell.busyUntil = c.busyUntil;
         shell.has = c.landed;
-        std::string givenUp;
-        auto note = [&](const std::vector<std::int32_t>& entries, std::uint64_t at) {
-            for (const auto n : entries) {
-                givenUp += std::to_string(n) + "@" + std::to_string(at) + " ";
-                EXPECT_FALSE(registrations.pending(n)) << c.name;
-            }
-        };
         for (const auto& step : c.steps) {
             shell.now = step.at;
             switch (step.what) {
@@ -150,15 +147,15 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
                     registrations.removed(step.n);
                     break;
                 case Do::Tick:
-                    note(registrations.tick(step.at, std::ref(shell)), step.at);
+                    registrations.tick(step.at, shell);
                     break;
                 case Do::Abandon:
-                    note(registrations.abandon(), step.at);
+                    registrations.abandon(shell);
                     break;
             }
         }
         EXPECT_EQ(shell.asked, c.asked) << c.name;
-        EXPECT_EQ(givenUp, c.givenUp) << c.name;
+        EXPECT_EQ(shell.givenUps, c.givenUp) << c.name;
         EXPECT_EQ(registrations.timerWanted(), c.timerAfter) << c.name;
     }
     EXPECT_EQ(trayRefusedWarning("C:\\a b.exe /x"),
