@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <sstream>
 
 #include "tray/registration.h"
 
@@ -29,134 +30,69 @@ struct FakeShell : IconRegistrations::Notifier {
     }
 };
 
-enum class Do { Register, Fade, Remove, Tick, Abandon };
-struct Step {
-    Do what;
-    std::uint64_t at;
-    std::int32_t n = 0;
-    bool taken = false;
-};
-
 TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
+    constexpr std::uint64_t kBusy = 1000000;
+    // Steps: +n / -n entry n handed to the shell whole, taken / refused; Fn / fn a fade's change
+    // of entry n taken / refused; xn entry n removed; @T the clock set to T ms; tT a tick at T;
+    // a no timer to be had.
     struct Case {
-        const char* name;
+        const char* steps;
         std::uint64_t busyUntil;
         std::set<std::int32_t> landed;  // additions that timed out but were taken
-        std::vector<Step> steps;
         std::string asked;
-        std::string givenUp;  // "n@time" for each entry given up
+        std::string givenUp;  // "n@time " for each entry given up
         bool timerAfter;
     } cases[] = {
-        {"all taken: no timer",
-         0,
+        {"+1 +2", 0, {}, "", "", false},  // all taken: no timer
+        {"+1 -2 t2000 t4000 t6000", 4000, {}, "M2 A2 M2 A2 ", "", false},
+        {"-3 t2000 t4000", 0, {3}, "M3 ", "", false},  // changed, not added twice
+        {"@1000 -1 t119000 t120999 t121000 t123000",
+         kBusy,
          {},
-         {{Do::Register, 0, 1, true}, {Do::Register, 0, 2, true}},
-         "",
-         "",
-         false},
-        {"refused while busy, added once the shell is up",
-         4000,
-         {},
-         {{Do::Register, 0, 1, true},
-          {Do::Register, 0, 2, false},
-          {Do::Tick, 2000},
-          {Do::Tick, 4000},
-          {Do::Tick, 6000}},
-         "M2 A2 M2 A2 ",
-         "",
-         false},
-        {"a timed-out addition that landed is changed, not added twice",
-         0,
-         {3},
-         {{Do::Register, 0, 3, false}, {Do::Tick, 2000}, {Do::Tick, 4000}},
-         "M3 ",
-         "",
-         false},
-        {"given up at two minutes, not before, and only once",
-         1000000,
-         {},
-         {{Do::Register, 1000, 1, false},
-          {Do::Tick, 119000},
-          {Do::Tick, 120999},
-          {Do::Tick, 121000},
-          {Do::Tick, 123000}},
          "M1 A1 M1 A1 M1 A1 ",
          "1@121000 ",
          false},
-        {"a failed fade change keeps it pending, a taken one ends its tries",
-         1000000,
-         {},
-         {{Do::Register, 0, 1, false},
-          {Do::Register, 0, 2, false},
-          {Do::Fade, 500, 1, false},
-          {Do::Fade, 500, 2, true},
-          {Do::Tick, 2000}},
-         "M1 A1 ",
-         "",
-         true},
-        {"a removed entry is not tried",
-         1000000,
-         {},
-         {{Do::Register, 0, 1, false}, {Do::Remove, 10, 1}, {Do::Tick, 2000}},
-         "",
-         "",
-         false},
-        {"a new shell's refusal gives the entry two more minutes",
-         1000000,
-         {},
-         {{Do::Register, 0, 1, false},
-          {Do::Register, 100000, 1, false},
-          {Do::Tick, 120000},
-          {Do::Tick, 220000}},
-         "M1 A1 M1 A1 ",
-         "1@220000 ",
-         false},
-        {"without a timer every pending entry is given up at once",
-         1000000,
-         {},
-         {{Do::Register, 0, 2, false},
-          {Do::Register, 0, 1, true},
-          {Do::Register, 0, 30, false},
-          {Do::Abandon, 10}},
-         "",
-         "2@10 30@10 ",
-         false},
-        {"entries outside 1 to 30 are ignored",
-         0,
-         {},
-         {{Do::Register, 0, 0, false}, {Do::Register, 0, 31, false}, {Do::Tick, 2000}},
-         "",
-         "",
-         false},
+        {"-1 -2 f1 F2 t2000", kBusy, {}, "M1 A1 ", "", true},  // a taken fade change shows it
+        {"-1 x1 t2000", kBusy, {}, "", "", false},
+        {"-1 @100000 -1 t120000 t220000", kBusy, {}, "M1 A1 M1 A1 ", "1@220000 ", false},
+        {"-2 +1 -30 @10 a", kBusy, {}, "", "2@10 30@10 ", false},
+        {"-0 -31 t2000", 0, {}, "", "", false},
     };
     for (const auto& c : cases) {
         IconRegistrations registrations;
         FakeShell shell;
         shell.busyUntil = c.busyUntil;
         shell.has = c.landed;
-        for (const auto& step : c.steps) {
-            shell.now = step.at;
-            switch (step.what) {
-                case Do::Register:
-                    registrations.registered(step.n, step.taken, step.at);
+        std::istringstream steps(c.steps);
+        for (std::string step; steps >> step;) {
+            const auto value = step.size() > 1 ? std::stoull(step.substr(1)) : 0;
+            const auto n = static_cast<std::int32_t>(value);
+            switch (step[0]) {
+                case '@':
+                case 't':
+                    shell.now = value;
+                    if (step[0] == 't') {
+                        registrations.tick(shell.now, shell);
+                    }
                     break;
-                case Do::Fade:
-                    registrations.modified(step.n, step.taken);
+                case '+':
+                case '-':
+                    registrations.registered(n, step[0] == '+', shell.now);
                     break;
-                case Do::Remove:
-                    registrations.removed(step.n);
+                case 'F':
+                case 'f':
+                    registrations.modified(n, step[0] == 'F');
                     break;
-                case Do::Tick:
-                    registrations.tick(step.at, shell);
+                case 'x':
+                    registrations.removed(n);
                     break;
-                case Do::Abandon:
+                default:
                     registrations.abandon(shell);
-                    break;
             }
         }
-        EXPECT_EQ(shell.asked, c.asked) << c.name;
-        EXPECT_EQ(shell.givenUps, c.givenUp) << c.name;
-        EXPECT_EQ(registrations.timerWanted(), c.timerAfter) << c.name;
+        EXPECT_EQ(shell.asked, c.asked) << c.steps;
+        EXPECT_EQ(shell.givenUps, c.givenUp) << c.steps;
+        EXPECT_EQ(registrations.timerWanted(), c.timerAfter) << c.steps;
     }
     EXPECT_EQ(trayRefusedWarning("C:\\a b.exe /x"),
               "Warning: Tray didn't take the icon for 'C:\\a b.exe /x'");
