@@ -24,6 +24,7 @@ namespace {
 constexpr char kCommonClass[] = "frmCommon";
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
+constexpr UINT_PTR kRetryTimer = 2;
 constexpr int kPictureSize = 16;
 constexpr COLORREF kCrossTransparent = 0x808080;
 constexpr ULONGLONG kShowNewIconsEvery = 250;  // milliseconds
@@ -64,6 +65,23 @@ HWND createHiddenWindow(HINSTANCE instance, const char* className) {
     return window;
 }
 
+// An elevated program does not hear the shell's broadcast from Explorer, which runs with fewer
+// rights, unless its window lets that message through. Looked up: Windows before 7 lacks it.
+void allowShellBroadcast(HWND window, UINT message) {
+    constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
+    using Allow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    const auto allow = user32 == nullptr
+                           ? nullptr
+                           : reinterpret_cast<Allow>(reinterpret_cast<void (*)()>(
+                                 GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    // A failure (a low-integrity process may not change its filter) leaves the icons as they
+    // are: they are only missed should the shell start again.
+    if (allow != nullptr && message != 0) {
+        allow(window, message, kAllow, nullptr);
+    }
+}
+
 }  // namespace
 
 CommonWindow::CommonWindow(HINSTANCE instance)
@@ -101,6 +119,13 @@ void CommonWindow::startFade() {
 void CommonWindow::stopTimer() {
     KillTimer(window_.get(), kFadeTimer);
 }
+bool CommonWindow::startRetries() {
+    return SetTimer(window_.get(), kRetryTimer, IconRegistrations::kRetryEvery, nullptr) != 0;
+}
+void CommonWindow::stopRetries() {
+    // It fails only for a timer that is not running, which is what is wanted.
+    KillTimer(window_.get(), kRetryTimer);
+}
 
 TrayIcons::TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
     : program_(program), shell_(shell), icons_(icons), instance_(instance) {
@@ -117,6 +142,7 @@ TrayIcons::~TrayIcons() {
 CommonWindow& TrayIcons::frmCommon() {
     if (!frmCommon_) {
         frmCommon_ = std::make_unique<CommonWindow>(instance_);
+        allowShellBroadcast(frmCommon_->hwnd(), taskbarCreated_);
     }
     return *frmCommon_;
 }
@@ -193,6 +219,7 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         entry->picTrayIcon = chooseIcon(n, strCommand, strIconSpec, analysis);
         entry->Tag = std::to_string(n);
         entry->labelToolTip = strToolTip.empty() ? strCommand : strToolTip;
+        entry->command = strCommand;
         strLaunchTargets_[n] = analysis.launchTarget;
         strLaunchParameters_[n] = analysis.parameters;
         if (strToolTip.empty()) {
@@ -216,15 +243,62 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
     }
 }
 
+bool TrayIcons::notify(DWORD message, const TrayWindow& entry, HICON icon) {
+    fillRecord(entry, icon);
+    return Shell_NotifyIconA(message, &nidTray_) != FALSE;
+}
+
+void TrayIcons::registerEntry(std::int32_t n) {
+    if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
+        // A task bar that is not up yet, or too busy to answer in time, refuses it: the entry
+        // then waits for the retry timer.
+        registrations_.registered(n, notify(NIM_ADD, *entry, entry->picTrayIcon->get()),
+                                  GetTickCount64());
+    }
+}
+
 void TrayIcons::showNewIcons() {
     for (std::size_t index = 0; index < newIconCount_; ++index) {
-        if (const TrayWindow* entry = frmTrayIcons_[newIcons_[index]].get()) {
-            fillRecord(*entry, entry->picTrayIcon->get());
-            Shell_NotifyIconA(NIM_ADD, &nidTray_);
-        }
+        registerEntry(newIcons_[index]);
     }
     newIconCount_ = 0;
     iconsShownAt_ = GetTickCount64();
+    updateRetryTimer();
+}
+
+void TrayIcons::retryRegistrations() {
+    registrations_.tick(GetTickCount64(), *this);
+    updateRetryTimer();
+}
+
+bool TrayIcons::request(std::int32_t n, IconRegistrations::Request request) {
+    const TrayWindow* entry = frmTrayIcons_[n].get();
+    return entry != nullptr &&
+           notify(request == IconRegistrations::Request::Modify ? NIM_MODIFY : NIM_ADD, *entry,
+                  entry->picTrayIcon->get());
+}
+
+void TrayIcons::updateRetryTimer() {
+    const bool wanted = registrations_.timerWanted();
+    if (!frmCommon_ || wanted == retryTimerOn_) {
+        return;
+    }
+    if (!wanted) {
+        // Every icon is shown: idle stays without a wake-up.
+        frmCommon_->stopRetries();
+        retryTimerOn_ = false;
+    } else if (frmCommon_->startRetries()) {
+        retryTimerOn_ = true;
+    } else {
+        // Without a timer no later try comes: say so now for every icon not shown.
+        registrations_.abandon(*this);
+    }
+}
+
+void TrayIcons::givenUp(std::int32_t n) {
+    if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
+        program_.subWriteTrace(trayRefusedWarning(entry->command));
+    }
 }
 
 void TrayIcons::subRemoveTrayIcon(UINT id) {
@@ -236,6 +310,7 @@ void TrayIcons::subRemoveTrayIcon(UINT id) {
 }
 
 void TrayIcons::unloadEntry(std::int32_t n) {
+    registrations_.removed(n);
     if (frmTrayIcons_[n]) {
         subRemoveTrayIcon(frmTrayIcons_[n]->id);
         frmTrayIcons_[n].reset();
@@ -247,6 +322,7 @@ void TrayIcons::removeAllIcons() {
     for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
         unloadEntry(n);
     }
+    updateRetryTimer();
 }
 
 LRESULT TrayIcons::commonMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -260,14 +336,17 @@ LRESULT TrayIcons::commonMessage(HWND window, UINT message, WPARAM wParam, LPARA
         tmrFade_Timer();
         return 0;
     }
+    if (message == WM_TIMER && wParam == kRetryTimer) {
+        retryRegistrations();
+        return 0;
+    }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
-        // The shell started again and knows none of our icons: add them anew.
+        // The shell started again and knows none of our icons: add them anew. One it refuses
+        // waits for the retry timer, with two minutes of its own.
         for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
-            if (const TrayWindow* entry = frmTrayIcons_[n].get()) {
-                fillRecord(*entry, entry->picTrayIcon->get());
-                Shell_NotifyIconA(NIM_ADD, &nidTray_);
-            }
+            registerEntry(n);
         }
+        updateRetryTimer();
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
@@ -351,8 +430,11 @@ void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
             entry->picMerged = crossedPicture(entry->picTrayIcon);
         }
         const Picture& picture = up ? entry->picMerged : entry->picTrayIcon;
-        fillRecord(*entry, picture ? picture->get() : nullptr);
-        Shell_NotifyIconA(NIM_MODIFY, &nidTray_);
+        // A change the shell takes shows that a pending icon is there after all; a refused one
+        // leaves its retries as they are.
+        registrations_.modified(index,
+                                notify(NIM_MODIFY, *entry, picture ? picture->get() : nullptr));
+        updateRetryTimer();
     } catch (const RunError& error) {
         // Once per fade is enough: a missing window would otherwise report itself every tick.
         if (!fadeFaultReported_) {

@@ -15,9 +15,9 @@
 #include "platform/exit_dialog_win32.h"
 #include "platform/handles.h"
 #include "platform/message_boxes_win32.h"
-#include "tray/launch.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
+#include "tray/registration.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet::win32 {
@@ -45,6 +45,7 @@ struct TrayWindow {
     Picture picMerged;
     std::string labelToolTip;
     MenuHandle mnuPopup;
+    std::string command;  // as given, for the trace
 };
 
 class IconPictures;
@@ -67,6 +68,9 @@ public:
 
     void startFade();
     void stopTimer();
+    // The timer that asks the shell again for the icons it has not taken.
+    bool startRetries();
+    void stopRetries();
     FadePhase& phase() { return phase_; }
 
 private:
@@ -83,7 +87,10 @@ private:
     FadePhase phase_;
 };
 
-class TrayIcons : public TrayIconSink, public BoxWatcher, public ExitAnswers {
+class TrayIcons : public TrayIconSink,
+                  public BoxWatcher,
+                  public ExitAnswers,
+                  private IconRegistrations::Notifier {
 public:
     TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance);
     ~TrayIcons() override;
@@ -124,6 +131,13 @@ private:
     void showPopupMenu(TrayWindow& entry);
     void exitRequest();
     void fillRecord(const TrayWindow& entry, HICON icon);
+    // One request about the entry's icon to the shell; true when the shell took it.
+    bool notify(DWORD message, const TrayWindow& entry, HICON icon);
+    void registerEntry(std::int32_t n);
+    void retryRegistrations();
+    bool request(std::int32_t n, IconRegistrations::Request request) override;
+    void givenUp(std::int32_t n) override;
+    void updateRetryTimer();
     Picture chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
                        CommandAnalysis& analysis);
     Picture crossedPicture(const Picture& trayPicture);
@@ -145,6 +159,8 @@ private:
     std::size_t newIconCount_ = 0;
     ULONGLONG iconsShownAt_ = GetTickCount64();
     bool fadeFaultReported_ = false;
+    IconRegistrations registrations_;
+    bool retryTimerOn_ = false;
 };
 
 }  // namespace perchlet::win32

@@ -18,6 +18,7 @@ from harness import batch_text  # noqa: E402
 
 CMD = "C:\\windows\\system32\\cmd.exe"
 TICK = 0.8  # the fade timer's interval
+RETRY = 2.0  # the interval of the tries of icons the shell refused
 SECTION_END = "-" * 75
 SINGULAR = "Exiting Perchlet will remove the icon currently managed by it. Are you sure?"
 
@@ -531,6 +532,59 @@ class TrayTest(harness.WineTestCase):
         self.wait_for_launches(run, 3)
         self.assertEqual(sorted(launches(run)), [
             launching(CMD, f"/c echo x > {run.win_folder}\\entry{n}.txt") for n in (1, 2, 3)])
+
+    # -- a task bar that is late or busy --------------------------------------------------
+
+    def test_refused_icons_are_asked_for_again_until_shown(self):
+        session = self.session
+        # Start-up: entries 1 and 2 refused, entry 3's addition taken but reported as failed
+        # (a call that timed out). Then the tray takes what it is handed, except entry 1's
+        # addition after the task bar is created again.
+        fake = ts.FakeTray(session, "RRL" + "F" * 5 + "R", "refusing")
+        self.addCleanup(fake.stop)
+        tips = {1: "Entry 1", 2: "Entry 2", 3: "Entry 3"}
+        run, icons = self.start_tray([f"{CMD} /c rem {n},{tip}" for n, tip in tips.items()])
+
+        def asked(requests):
+            return [(r["message"], int(r["uid"]), r["action"], r["reply"]) for r in requests]
+
+        def settled(count):
+            # The tries are over: nothing more comes over two more retry intervals.
+            self.assertTrue(ts.poll(lambda: len(fake.requests()) >= count, 10), fake.records())
+            time.sleep(2 * RETRY + 0.5)
+            requests = fake.requests()
+            self.assertEqual(len(requests), count, "no request after all icons are shown")
+            return requests
+
+        requests = settled(8)
+        self.assertEqual(asked(requests), [
+            ("ADD", 1, "refused", "0"), ("ADD", 2, "refused", "0"), ("ADD", 3, "lost", "0"),
+            # the next tick: a change first, as an addition may have been taken after all
+            ("MODIFY", 1, "passed", "0"), ("ADD", 1, "passed", "1"),
+            ("MODIFY", 2, "passed", "0"), ("ADD", 2, "passed", "1"),
+            ("MODIFY", 3, "passed", "1")])
+        for request in requests:
+            # Every try hands the whole entry over: its tip, its message and its icon.
+            self.assertEqual(request["tip"], tips[int(request["uid"])])
+            self.assertEqual((request["flags"], request["width"], request["height"]),
+                             ("7", "16", "16"))
+        self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
+        self.assertFalse([m for m in run.messages() if m.startswith("Warning: ")])
+
+        # The task bar is created again and refuses entry 1 once more: it comes back too.
+        code, output = ts.forget_icons(session, run)
+        self.assertEqual(code, 0, output)
+        self.assertTrue(ts.poll(lambda: not session.tray_icons(), 10), "the icons went away")
+        code, output = ts.broadcast_taskbar_created(session)
+        self.assertEqual(code, 0, output)
+        requests = settled(13)
+        self.assertEqual(asked(requests[8:]), [
+            ("ADD", 1, "refused", "0"), ("ADD", 2, "passed", "1"), ("ADD", 3, "passed", "1"),
+            ("MODIFY", 1, "passed", "0"), ("ADD", 1, "passed", "1")])
+        back = session.wait_for_tray_icons(3)
+        self.assertEqual(len(back), 3)
+        self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
+        self.assertTrue(run.running())
 
     # -- the limit --------------------------------------------------------------------------
 

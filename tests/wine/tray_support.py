@@ -350,3 +350,38 @@ def forget_icons(session, run):
 
 def broadcast_taskbar_created(session):
     return _run_tool(session, "taskbar_created.exe")
+
+
+class FakeTray:
+    """fake_tray.exe in front of the real tray: it answers the shell's requests by its plan
+    (R refuse, L pass on but report a failure, F pass on; see the tool's header for the log)."""
+
+    def __init__(self, session, plan, name):
+        folder = session.artefacts / "tray"
+        folder.mkdir(parents=True, exist_ok=True)
+        self.log = session.drive_c / f"fake-tray-{name}-{time.monotonic_ns()}.log"
+        self.proc = harness._spawn(["wine", str(_tool("fake_tray.exe")),
+                                    session.windows_path(self.log), plan or "-", "300"],
+                                   session.env(), folder / f"fake-tray-{name}.out")
+        records = poll(lambda: self.records(), 30)
+        if not records or records[0][0] != "ready" or records[0][1]["first"] != "1":
+            self.stop()
+            raise RuntimeError(f"fake_tray.exe did not come first among the trays: {records!r}")
+
+    def records(self):
+        """The log as (kind, {key: value}) in order."""
+        if not self.log.exists():
+            return []
+        records = []
+        for line in self.log.read_text(encoding="ascii", errors="replace").splitlines():
+            kind, *fields = line.split("\t")
+            records.append((kind, dict(field.partition("=")[::2] for field in fields)))
+        return records
+
+    def requests(self, deletions=False):
+        return [fields for kind, fields in self.records() if kind == "request" and
+                (deletions or fields["message"] != "DELETE")]
+
+    def stop(self):
+        harness._kill_pid(self.proc.pid)
+        self.proc.wait(timeout=10)
