@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <limits>
 #include <new>
-#include <optional>
 #include <string_view>
 
 #include "common/errors.h"
@@ -39,22 +38,29 @@ std::string funcCompanionModulePath(const std::string& strModulePath,
         root.pop_back();
     }
     const std::size_t last = strModulePath.find_last_of("\\/");
-    const std::string name =
-        last == std::string::npos ? strModulePath : strModulePath.substr(last + 1);
+    const std::string_view path = strModulePath;
+    const std::string_view name = last == std::string::npos ? path : path.substr(last + 1);
     // A drive-relative name ("c:x.dll") or a stream ("x.dll:s") is none of the system's modules.
     if (root.empty() || name.empty() || name == "." || name == ".." ||
         name.find(':') != std::string::npos) {
         return "";
     }
     if (last != std::string::npos) {
-        const std::string folder = folderKey(std::string_view(strModulePath).substr(0, last));
+        const std::string folder = folderKey(path.substr(0, last));
         const std::string system = folderKey(root);
-        if (folder != system && folder != system + "\\system32" &&
-            folder != system + "\\syswow64" && folder != system + "\\sysnative") {
+        std::string_view rest = folder;
+        if (!startsWith(rest, system)) {
+            return "";
+        }
+        rest.remove_prefix(system.size());
+        if (!rest.empty() && rest != "\\system32" && rest != "\\syswow64" &&
+            rest != "\\sysnative") {
             return "";
         }
     }
-    return root + "\\SystemResources\\" + name + ".mun";
+    root += "\\SystemResources\\";
+    root += name;
+    return root += ".mun";
 }
 
 namespace {
@@ -79,16 +85,17 @@ const char* buildWarning(IcoBuildStatus status) {
     return nullptr;
 }
 
-// The name of the group chosen among the module's groups; nothing when the choice selects none.
-std::optional<std::string> chooseGroup(const std::vector<std::string>& names,
-                                       std::int32_t intGroupIndex, bool blnResourceId) {
+// The name of the group chosen among the module's groups; null when the choice selects none.
+const std::string* chooseGroup(const std::vector<std::string>& names, std::int32_t intGroupIndex,
+                               bool blnResourceId) {
     if (blnResourceId) {
         // Any id a resource can have: the 16-bit limit of positions does not apply.
-        const std::string name = funcResourceName(static_cast<std::uint32_t>(intGroupIndex));
-        if (intGroupIndex <= 0 || std::find(names.begin(), names.end(), name) == names.end()) {
+        const auto found = std::find(names.begin(), names.end(),
+                                     funcResourceName(static_cast<std::uint32_t>(intGroupIndex)));
+        if (intGroupIndex <= 0 || found == names.end()) {
             throw errors::subscriptOutOfRange();
         }
-        return name;
+        return &*found;
     }
     if (intGroupIndex < std::numeric_limits<std::int16_t>::min() ||
         intGroupIndex > std::numeric_limits<std::int16_t>::max()) {
@@ -96,12 +103,12 @@ std::optional<std::string> chooseGroup(const std::vector<std::string>& names,
     }
     const auto count = static_cast<std::int32_t>(names.size());
     if (intGroupIndex == count) {
-        return std::nullopt;  // one past the last group selects nothing, and that is no error
+        return nullptr;  // one past the last group selects nothing, and that is no error
     }
     if (intGroupIndex < 0 || intGroupIndex > count) {
         throw errors::subscriptOutOfRange();
     }
-    return names[static_cast<std::size_t>(intGroupIndex)];
+    return &names[static_cast<std::size_t>(intGroupIndex)];
 }
 
 bool extract(Program& program, IconServices& services, const std::string& strSourcePath,
@@ -136,8 +143,8 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
         warn("Icon source file, '" + strSourcePath + "' doesn't contain any resources");
         return false;
     }
-    const std::optional<std::string> groupName = chooseGroup(names, intGroupIndex, blnResourceId);
-    if (!groupName) {
+    const std::string* groupName = chooseGroup(names, intGroupIndex, blnResourceId);
+    if (groupName == nullptr) {
         return false;
     }
 
