@@ -41,8 +41,7 @@ std::string funcCompanionModulePath(const std::string& strModulePath,
     const std::string_view path = strModulePath;
     const std::string_view name = last == std::string::npos ? path : path.substr(last + 1);
     // A drive-relative name ("c:x.dll") or a stream ("x.dll:s") is none of the system's modules.
-    if (root.empty() || name.empty() || name == "." || name == ".." ||
-        name.find(':') != std::string::npos) {
+    if (root.empty() || name.empty() || name.find(':') != std::string::npos) {
         return "";
     }
     if (last != std::string::npos) {
