@@ -93,19 +93,19 @@ class IconTest(harness.WineTestCase):
         cls.mods = session.windows_path(folder).lower()
         cls.registry = RegistryRows(session)
         cls.addClassCleanup(cls.registry.delete_all)
-        # Wine's own modules hold their icons: a stub of the system's without any, whose icons lie
-        # in its companion in SystemResources, as Windows keeps them since 10 1903. The companion
-        # beside icons_none.dll's name is never read: that module lies outside the system's folders.
+        # Windows 10 1903 and later keep the icons of the system's own modules in companions in
+        # SystemResources (Wine's modules hold theirs): a stub without icon groups in system32 and
+        # its companion. icons_none.dll lies elsewhere: the companion of its name is never read.
         windows = session.drive_c / "windows"
         resources = windows / "SystemResources"
         if not resources.exists():
             resources.mkdir()
             cls.addClassCleanup(resources.rmdir)
-        testtools = harness.build_dir() / "testtools"
-        for source, target in ((testtools / "icons_none.dll", windows / "system32" / "pchmunstub.dll"),
-                               (testtools / "icons_named.dll", resources / "pchmunstub.dll.mun"),
-                               (testtools / "icons_three.dll", resources / "icons_none.dll.mun")):
-            shutil.copy2(source, target)
+        stub = windows / "system32" / "pchmunstub.dll"
+        for source, target in (("icons_none", stub),
+                               ("icons_named", resources / "pchmunstub.dll.mun"),
+                               ("icons_three", resources / "icons_none.dll.mun")):
+            shutil.copy2(harness.build_dir() / "testtools" / f"{source}.dll", target)
             cls.addClassCleanup(target.unlink)
 
     def associate(self, extension, icon=None):
@@ -158,11 +158,11 @@ class IconTest(harness.WineTestCase):
         # A negative number is a group's resource id; icons_ids enumerates MIDDLE, #3, #7, #102.
         ids = f"{mods}\\icons_ids.dll"
         associations.update({"id102": ids + ",-102", "id7": ids + ",-7", "id999": ids + ",-999",
-                             "ids": ids + ",2", "munsys": "%systemroot%\\system32\\pchmunstub.dll,0",
-                             "munbare": "pchmunstub.dll,-300"})
+                             "ids": ids + ",2", "munbare": "pchmunstub.dll,-300",
+                             "munsys": "%systemroot%\\system32\\pchmunstub.dll,0"})
         for module, association in associations.items():
             self.associate(f".pchico{module}", association)
-        # Positions other than 0 are the user's icon number, which overrides the registry's 0.
+        # Positions other than 0 are the user's icon number, which overrides the registry's.
         red, green, blue, sizes = (expected_icon(name) for name in
                                    ("red.ico", "green.ico", "blue.ico", "sizes.ico"))
         old = solid_ico((200, 100, 50))  # an older holding file, of another colour
@@ -406,7 +406,7 @@ class IconTest(harness.WineTestCase):
                     self.assertEqual(path.read_bytes(), holding)
 
     def test_the_shell_default_icon_kept_in_systemresources(self):
-        # Wine gives every process SystemRoot=C:\\windows, whatever its parent passes: for one run
+        # Wine gives every process SystemRoot=C:\windows, whatever its parent passes: for one run
         # the system's shell32.dll is a file without icon groups (Wine loads its own regardless).
         testtools = harness.build_dir() / "testtools"
         windows = self.session.drive_c / "windows"
