@@ -89,6 +89,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     testing::FakeSystem system;
     system.openLog();
+    // A module without icon groups is then also looked for in its SystemResources companion.
+    system.env.variables = {{"SystemRoot", "C:\\Windows"}};
     Program& program = system.program;
     const CommandAnalysis analysis = analyseCommand(command);
 

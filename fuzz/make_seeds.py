@@ -113,6 +113,10 @@ def association():
         "last-group-of-many": seed(r"C:\x.foo", "", "=foofile", "=x.dll,63", groups="64"),
         "number-one-past-the-groups": seed(r"C:\x.foo", "", "=foofile", "=x.dll,3"),
         "number-past-16-bits": seed(r"C:\x.foo", "40000", "=foofile", "=x.dll,1"),
+        "negative-group-id": seed(r"C:\x.foo", "", "=foofile", "=x.dll,-2"),
+        "negative-id-of-no-group": seed(r"C:\x.foo", "", "=foofile", "=x.dll,-40000"),
+        "system-module-without-icons": seed(r"C:\x.foo", "", "=foofile",
+                                            r"=%SystemRoot%\System32\x.dll,-1", groups="0"),
     }
 
 

@@ -1,7 +1,9 @@
 #include "icons/extraction.h"
 
+#include <algorithm>
 #include <limits>
 #include <new>
+#include <string_view>
 
 #include "common/errors.h"
 #include "common/program.h"
@@ -12,6 +14,52 @@ namespace perchlet {
 
 std::string funcResourceName(std::uint32_t integerId) {
     return "#" + std::to_string(integerId);
+}
+
+namespace {
+
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
+// A folder as compared: lower case, every separator a backslash.
+std::string folderKey(std::string_view folder) {
+    std::string key = toLower(folder);
+    std::replace(key.begin(), key.end(), '/', '\\');
+    return key;
+}
+
+}  // namespace
+
+std::string funcCompanionModulePath(const std::string& strModulePath,
+                                    const std::string& strSystemRoot) {
+    std::string root = strSystemRoot;
+    while (!root.empty() && isSeparator(root.back())) {
+        root.pop_back();
+    }
+    const std::size_t last = strModulePath.find_last_of("\\/");
+    const std::string_view path = strModulePath;
+    const std::string_view name = last == std::string::npos ? path : path.substr(last + 1);
+    // A drive-relative name ("c:x.dll") or a stream ("x.dll:s") is none of the system's modules.
+    if (root.empty() || name.empty() || name.find(':') != std::string::npos) {
+        return "";
+    }
+    if (last != std::string::npos) {
+        const std::string folder = folderKey(path.substr(0, last));
+        const std::string system = folderKey(root);
+        std::string_view rest = folder;
+        if (!startsWith(rest, system)) {
+            return "";
+        }
+        rest.remove_prefix(system.size());
+        if (!rest.empty() && rest != "\\system32" && rest != "\\syswow64" &&
+            rest != "\\sysnative") {
+            return "";
+        }
+    }
+    root += "\\SystemResources\\";
+    root += name;
+    return root += ".mun";
 }
 
 namespace {
@@ -36,22 +84,17 @@ const char* buildWarning(IcoBuildStatus status) {
     return nullptr;
 }
 
-bool extract(Program& program, IconServices& services, const std::string& strSourcePath,
-             const std::string& strOutputPath, std::int32_t intGroupIndex) {
-    const auto warn = [&](const std::string& text) { program.showMessage(text, kIconWarning); };
-
-    const std::unique_ptr<ResourceModule> module = services.modules.open(strSourcePath);
-    if (!module) {
-        warn("Icon source file, '" + strSourcePath + "' wasn't found");
-        return false;
-    }
-    const std::vector<std::string> names = module->iconGroupNames();
-    if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
-        throw errors::overflow();  // the group count is a 16-bit number
-    }
-    if (names.empty()) {
-        warn("Icon source file, '" + strSourcePath + "' doesn't contain any resources");
-        return false;
+// The name of the group chosen among the module's groups; null when the choice selects none.
+const std::string* chooseGroup(const std::vector<std::string>& names, std::int32_t intGroupIndex,
+                               bool blnResourceId) {
+    if (blnResourceId) {
+        // Any id a resource can have: the 16-bit limit of positions does not apply.
+        const auto found = std::find(names.begin(), names.end(),
+                                     funcResourceName(static_cast<std::uint32_t>(intGroupIndex)));
+        if (intGroupIndex <= 0 || found == names.end()) {
+            throw errors::subscriptOutOfRange();
+        }
+        return &*found;
     }
     if (intGroupIndex < std::numeric_limits<std::int16_t>::min() ||
         intGroupIndex > std::numeric_limits<std::int16_t>::max()) {
@@ -59,14 +102,52 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
     }
     const auto count = static_cast<std::int32_t>(names.size());
     if (intGroupIndex == count) {
-        return false;  // one past the last group selects nothing, and that is no error
+        return nullptr;  // one past the last group selects nothing, and that is no error
     }
     if (intGroupIndex < 0 || intGroupIndex > count) {
         throw errors::subscriptOutOfRange();
     }
+    return &names[static_cast<std::size_t>(intGroupIndex)];
+}
 
-    const ResourceBytes group =
-        module->find(names[static_cast<std::size_t>(intGroupIndex)], kResourceTypeGroupIcon);
+bool extract(Program& program, IconServices& services, const std::string& strSourcePath,
+             const std::string& strOutputPath, std::int32_t intGroupIndex, bool blnResourceId) {
+    const auto warn = [&](const std::string& text) { program.showMessage(text, kIconWarning); };
+
+    std::unique_ptr<ResourceModule> module = services.modules.open(strSourcePath);
+    if (!module) {
+        warn("Icon source file, '" + strSourcePath + "' wasn't found");
+        return false;
+    }
+    std::vector<std::string> names = module->iconGroupNames();
+    if (names.empty()) {
+        // The system's own modules keep their icons in a companion file since Windows 10 1903,
+        // and the system's resource loader reads them from there.
+        const std::string companionPath =
+            funcCompanionModulePath(strSourcePath, program.sys.env.variable("SystemRoot"));
+        if (!companionPath.empty()) {
+            if (std::unique_ptr<ResourceModule> companion = services.modules.open(companionPath)) {
+                std::vector<std::string> companionNames = companion->iconGroupNames();
+                if (!companionNames.empty()) {
+                    module = std::move(companion);
+                    names = std::move(companionNames);
+                }
+            }
+        }
+    }
+    if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
+        throw errors::overflow();  // the group count is a 16-bit number
+    }
+    if (names.empty()) {
+        warn("Icon source file, '" + strSourcePath + "' doesn't contain any resources");
+        return false;
+    }
+    const std::string* groupName = chooseGroup(names, intGroupIndex, blnResourceId);
+    if (groupName == nullptr) {
+        return false;
+    }
+
+    const ResourceBytes group = module->find(*groupName, kResourceTypeGroupIcon);
     switch (group.status) {
         case ResourceStatus::NotFound:
             throw RunError(errors::kResourceNotLocated, "Failed to locate resource entry");
@@ -101,13 +182,14 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
 }  // namespace
 
 bool subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
-                     std::string strOutputPath, std::int32_t intGroupIndex) {
+                     std::string strOutputPath, std::int32_t intGroupIndex, bool blnResourceId) {
     if (!endsWith(strOutputPath, ".ico")) {
         strOutputPath += ".ico";
     }
     try {
         try {
-            return extract(program, services, strSourcePath, strOutputPath, intGroupIndex);
+            return extract(program, services, strSourcePath, strOutputPath, intGroupIndex,
+                           blnResourceId);
         } catch (const std::bad_alloc&) {
             throw RunError(7, "Out of memory");
         }

@@ -44,6 +44,8 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
     const auto comma = association.find(',');
     std::string modulePath = association.substr(0, comma);
     std::int32_t iconNumber = 0;
+    // A negative number is the resource id of the group, its absolute value; others a position.
+    bool isResourceId = false;
     if (comma != std::string::npos) {
         const auto next = association.find(',', comma + 1);
         const std::string piece = association.substr(
@@ -56,6 +58,7 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
                                   "' isn't usable");
         }
         iconNumber = *rounded;
+        isResourceId = *value < 0 && iconNumber != 0;
     }
 
     const double userNumber = scanLeadingNumber(strIconSpec);
@@ -69,6 +72,7 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
                               "icon number '" + strIconSpec + "' is out of range");
         }
         iconNumber = *rounded;
+        isResourceId = false;  // the user's number is always a position
     }
 
     if (modulePath == "\"") {
@@ -88,7 +92,8 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
     modulePath = subReplaceEnvironmentVars(program, modulePath);
 
     strIconSpec = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
-    const bool written = subExtractIcons(program, services, modulePath, strIconSpec, iconNumber);
+    const bool written =
+        subExtractIcons(program, services, modulePath, strIconSpec, iconNumber, isResourceId);
     return {strIconSpec, false, !written};
 }
 

@@ -20,7 +20,8 @@ struct IconChoice {
 
 // Settles the icon file of entry n for a command analysed as `analysis`, tracing each step, and
 // replaces strIconSpec by the path of the file chosen. A module's icon is first extracted to
-// strDataFolder\n.ico. A positive number leading strIconSpec overrides the registry's icon number.
+// strDataFolder\n.ico. The registry's icon number is the group's position, or its resource id when
+// negative; a positive number leading strIconSpec overrides it, always as a position.
 // A failure (an association whose icon number is no usable number, or that names a lone double
 // quote) is traced and asks for the default icon; the entry goes on without its own icon.
 IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,

@@ -51,7 +51,8 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
         int group;
         std::string overrideTrace;
     } cases[] = {
-        {"%SystemRoot%\\system32\\shell32.dll,-154", "C:\\a.txt", "",
+        // A negative number is the group's resource id: #1154 is the group at position 154.
+        {"%SystemRoot%\\system32\\shell32.dll,-1154", "C:\\a.txt", "",
          "C:\\Windows\\system32\\shell32.dll", 154, ""},
         {"\"C:\\Program Files\\App\\app.exe\",1", "C:\\a.txt", "",
          "c:\\program files\\app\\app.exe", 1, ""},
@@ -63,7 +64,11 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
         {"x.dll, 7 ,9", "C:\\a.txt", "", "x.dll", 7, ""},
         {"x.dll,2.5", "C:\\a.txt", "", "x.dll", 2, ""},
         {"x.dll,3.5", "C:\\a.txt", "", "x.dll", 4, ""},
-        {"x.dll,-1e2", "C:\\a.txt", "", "x.dll", 100, ""},
+        {"x.dll,-1.1e3", "C:\\a.txt", "", "x.dll", 100, ""},
+        {"x.dll,-1000.5", "C:\\a.txt", "", "x.dll", 0, ""},
+        {"x.dll,-0.4", "C:\\a.txt", "", "x.dll", 0, ""},
+        {"x.dll,-1154", "C:\\a.txt", "5", "x.dll", 5,
+         "Overriding determined icon number of '1154' with user specified one of '5'"},
         {"x.dll,154", "C:\\a.txt", "5", "x.dll", 5,
          "Overriding determined icon number of '154' with user specified one of '5'"},
         {"x.dll,154", "C:\\a.txt", " 5abc", "x.dll", 5,

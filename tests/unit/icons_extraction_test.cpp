@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "fakes.h"
 #include "icon_fakes.h"
 #include "icons/extraction.h"
@@ -48,8 +50,9 @@ struct Extraction {
     testing::FakeIconServices icons;
     Extraction() { system.openLog(); }
 
-    void run(const std::string& source, const std::string& out, std::int32_t index) {
-        subExtractIcons(system.program, icons.services, source, out, index);
+    void run(const std::string& source, const std::string& out, std::int32_t index,
+             bool byId = false) {
+        subExtractIcons(system.program, icons.services, source, out, index, byId);
         EXPECT_EQ(icons.modules.open_, 0) << "the module is released";
     }
     std::vector<std::string> prompts() const {
@@ -64,12 +67,17 @@ struct Extraction {
 TEST(Extraction, WritesTheChosenGroupInEnumerationOrder) {
     struct Case {
         std::int32_t index;
+        bool byId;
         Bytes file;
-    } cases[] = {{0, oneImageFile(2, 20)}, {1, oneImageFile(1, 10)}, {2, oneImageFile(3, 30)}};
+    } cases[] = {{0, false, oneImageFile(2, 20)},
+                 {1, false, oneImageFile(1, 10)},
+                 {2, false, oneImageFile(3, 30)},
+                 {102, true, oneImageFile(3, 30)},
+                 {101, true, oneImageFile(1, 10)}};
     for (const auto& c : cases) {
         Extraction x;
         x.icons.modules.modules[kModule] = threeGroups();
-        x.run(kModule, kOut, c.index);
+        x.run(kModule, kOut, c.index, c.byId);
         EXPECT_EQ(x.icons.holdingFiles.files, (std::map<std::string, Bytes>{{kOut, c.file}}))
             << c.index;
         EXPECT_TRUE(x.system.boxes.shown.empty());
@@ -176,6 +184,7 @@ TEST(Extraction, TrapsRunTimeErrorsIntoTheTraceAndAStopBox) {
         FakeModule module;
         std::int32_t index;
         std::string report;
+        bool byId = false;
     } cases[] = {
         {"one beyond the count", threeGroups(), 4,
          "Error  9 (Subscript out of range) occurred in subExtractIcons"},
@@ -186,11 +195,17 @@ TEST(Extraction, TrapsRunTimeErrorsIntoTheTraceAndAStopBox) {
         {"count x 14 beyond 16 bits", huge, 0, "Error  6 (Overflow) occurred in subExtractIcons"},
         {"group not located", unlocatable, 0,
          "Error  1012 (Failed to locate resource entry) occurred in subExtractIcons"},
+        {"no group of that id", threeGroups(), 2,
+         "Error  9 (Subscript out of range) occurred in subExtractIcons", true},
+        {"an id beyond 16 bits", threeGroups(), 32768,
+         "Error  9 (Subscript out of range) occurred in subExtractIcons", true},
+        {"an id equal to the count", threeGroups(), 3,
+         "Error  9 (Subscript out of range) occurred in subExtractIcons", true},
     };
     for (const auto& c : cases) {
         Extraction x;
         x.icons.modules.modules[kModule] = c.module;
-        x.run(kModule, kOut, c.index);
+        x.run(kModule, kOut, c.index, c.byId);
         EXPECT_EQ(x.system.traceMessages(), std::vector<std::string>{c.report}) << c.what;
         ASSERT_EQ(x.system.boxes.shown.size(), 1u) << c.what;
         EXPECT_EQ(x.system.boxes.shown[0].prompt, c.report) << c.what;
@@ -210,6 +225,61 @@ TEST(Extraction, SaysNothingForTheIndexEqualToTheCountOrAnEmptyGroup) {
         EXPECT_TRUE(x.system.boxes.shown.empty()) << index;
         EXPECT_TRUE(x.system.traceMessages().empty()) << index;
         EXPECT_TRUE(x.icons.holdingFiles.files.empty()) << index;
+    }
+}
+
+TEST(Extraction, NamesTheCompanionOfTheSystemsOwnModules) {
+    const std::string mun = "C:\\Windows\\SystemResources\\shell32.dll.mun";
+    const std::tuple<const char*, const char*, std::string> cases[] = {
+        // (module, SystemRoot, companion)
+        {"shell32.dll", "C:\\Windows", mun},
+        {"c:\\windows\\shell32.dll", "C:\\Windows", mun},
+        {"C:/WINDOWS/SysWOW64\\shell32.dll", "C:\\Windows\\", mun},
+        {"c:\\windows\\sysnative/shell32.dll", "C:/Windows", "C:/Windows" + mun.substr(10)},
+        {"c:\\windows\\system32\\drivers\\x.sys", "C:\\Windows", ""},
+        {"c:\\windows2\\system32\\x.dll", "C:\\Windows", ""},
+        {"c:\\apps\\shell32.dll", "C:\\Windows", ""},
+        {"c:shell32.dll", "C:\\Windows", ""},
+        {"shell32.dll", "\\", ""},
+    };
+    for (const auto& [module, root, companion] : cases) {
+        EXPECT_EQ(funcCompanionModulePath(module, root), companion) << module << " " << root;
+    }
+}
+
+TEST(Extraction, ReadsTheGroupsOfASystemModuleWithoutAnyFromItsCompanion) {
+    const std::string system = "c:\\windows\\system32\\tool.dll", other = "C:\\Apps\\tool.dll";
+    FakeModule own;
+    own.addGroup("#7", oneImageGroup(7, 70));
+    own.addImage(7, imageBytes(7, 70));
+    const std::string none = "' doesn't contain any resources";
+    struct Case {
+        std::string module;
+        std::optional<FakeModule> atModule, atCompanion;
+        std::optional<Bytes> file;
+        std::string prompt;  // after "Icon source file, '" and the module
+    } cases[] = {
+        {system, FakeModule{}, threeGroups(), oneImageFile(2, 20), ""},
+        {system, own, threeGroups(), oneImageFile(7, 70), ""},
+        {system, FakeModule{}, std::nullopt, std::nullopt, none},
+        {system, FakeModule{}, FakeModule{}, std::nullopt, none},
+        {system, std::nullopt, threeGroups(), std::nullopt, "' wasn't found"},
+        {other, FakeModule{}, threeGroups(), std::nullopt, none},
+    };
+    for (const auto& c : cases) {
+        Extraction x;
+        x.system.env.variables = {{"SYSTEMROOT", "C:\\Windows"}};
+        if (c.atModule) {
+            x.icons.modules.modules[c.module] = *c.atModule;
+        }
+        if (c.atCompanion) {
+            x.icons.modules.modules["C:\\Windows\\SystemResources\\tool.dll.mun"] = *c.atCompanion;
+        }
+        x.run(c.module, kOut, 0);
+        const std::string prompt = "Icon source file, '" + c.module + c.prompt;
+        EXPECT_EQ(x.prompts(),
+                  c.prompt.empty() ? std::vector<std::string>{} : std::vector<std::string>{prompt});
+        EXPECT_EQ(x.icons.holdingFiles.files[kOut], c.file.value_or(Bytes{})) << c.module;
     }
 }
 

@@ -22,7 +22,7 @@ from icons_support import (RegistryRows, box_matches, choose_last_menu_item,  # 
 
 TEST_ICONS = harness.build_dir() / "testicons"
 RESOURCES = harness.REPO / "resources"
-MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_crafted")
+MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_crafted", "icons_ids")
 # The colour of the user's own icon: no other picture in the tray uses it.
 USER_COLOUR = (17, 235, 101)
 CROSS_KEY = (128, 128, 128)
@@ -93,6 +93,20 @@ class IconTest(harness.WineTestCase):
         cls.mods = session.windows_path(folder).lower()
         cls.registry = RegistryRows(session)
         cls.addClassCleanup(cls.registry.delete_all)
+        # Windows 10 1903 and later keep the icons of the system's own modules in companions in
+        # SystemResources (Wine's modules hold theirs): a stub without icon groups in system32 and
+        # its companion. icons_none.dll lies elsewhere: the companion of its name is never read.
+        windows = session.drive_c / "windows"
+        resources = windows / "SystemResources"
+        if not resources.exists():
+            resources.mkdir()
+            cls.addClassCleanup(resources.rmdir)
+        stub = windows / "system32" / "pchmunstub.dll"
+        for source, target in (("icons_none", stub),
+                               ("icons_named", resources / "pchmunstub.dll.mun"),
+                               ("icons_three", resources / "icons_none.dll.mun")):
+            shutil.copy2(harness.build_dir() / "testtools" / f"{source}.dll", target)
+            cls.addClassCleanup(target.unlink)
 
     def associate(self, extension, icon=None):
         """Registers the extension with a class of its own, whose DefaultIcon is icon; returns
@@ -140,9 +154,15 @@ class IconTest(harness.WineTestCase):
         sources = {module: f"{mods}\\icons_{module}.dll"
                    for module in ("three", "named", "sizes", "none", "crafted")}
         sources["absent"] = f"{mods}\\absent.dll"
-        for module, source in sources.items():
-            self.associate(f".pchico{module}", source + ",0")
-        # Positions other than 0 are the user's icon number, which overrides the registry's 0.
+        associations = {module: source + ",0" for module, source in sources.items()}
+        # A negative number is a group's resource id; icons_ids enumerates MIDDLE, #3, #7, #102.
+        ids = f"{mods}\\icons_ids.dll"
+        associations.update({"id102": ids + ",-102", "id7": ids + ",-7", "id999": ids + ",-999",
+                             "ids": ids + ",2", "munbare": "pchmunstub.dll,-300",
+                             "munsys": "%systemroot%\\system32\\pchmunstub.dll,0"})
+        for module, association in associations.items():
+            self.associate(f".pchico{module}", association)
+        # Positions other than 0 are the user's icon number, which overrides the registry's.
         red, green, blue, sizes = (expected_icon(name) for name in
                                    ("red.ico", "green.ico", "blue.ico", "sizes.ico"))
         old = solid_ico((200, 100, 50))  # an older holding file, of another colour
@@ -176,6 +196,14 @@ class IconTest(harness.WineTestCase):
             ("an image that is missing", "crafted", 3, old, old,
              f"Failed to locate resource in icon source file, '{crafted}'"),
             ("a group of no images", "crafted", 4, None, None, None),
+            ("a negative number is the group's id: #102", "id102", 0, None, green, None),
+            ("#7", "id7", 0, None, red, None),
+            ("a position counts the named group: #7", "ids", 0, None, red, None),
+            ("the user's number is a position", "id7", 3, None, green, None),
+            ("no group of that id", "id999", 0, old, old,
+             "Error  9 (Subscript out of range) occurred in subExtractIcons"),
+            ("a system module without icons: its companion's", "munsys", 1, None, red, None),
+            ("by its bare name and a group id", "munbare", 0, None, sizes, None),
         ]
         lines = [f"C:\\docs\\{n}.pchico{module},,{position or ''}"
                  for n, (_, module, position, _, _, _) in enumerate(cases, 1)]
@@ -189,9 +217,10 @@ class IconTest(harness.WineTestCase):
         for n, (what, module, position, before, after, box) in enumerate(cases, 1):
             with self.subTest(what):
                 path = f"{run.working_folder}\\{n}.ico"
-                expected = [determining(f".pchico{module}"), found(sources[module] + ",0")]
+                expected = [determining(f".pchico{module}"), found(associations[module])]
                 if position:
-                    expected.append(overriding(0, position))
+                    number = associations[module].rsplit(",", 1)[1].lstrip("-")
+                    expected.append(overriding(number, position))
                 if box is not None and box.startswith("Error"):
                     expected.append(box)
                 if after is None:
@@ -325,8 +354,8 @@ class IconTest(harness.WineTestCase):
              [determining(".exe"), found("%1"), overriding(0, 1)], default),
             ("a number after the comma", "C:\\docs\\a.pchiconum",
              [determining(".pchiconum"), found(three + ",2")], blue),
-            ("a negative number counts as positive", "C:\\docs\\a.pchiconeg",
-             [determining(".pchiconeg"), found(three + ",-1")], green),
+            ("a negative number is the group's resource id", "C:\\docs\\a.pchiconeg",
+             [determining(".pchiconeg"), found(three + ",-1")], red),
             ("a .mui path names the module", "C:\\docs\\a.pchicomui",
              [determining(".pchicomui"), found(named + ".mui,1")], red),
             ("a quoted path with a blank", "C:\\docs\\a.pchicoquoted",
@@ -375,6 +404,25 @@ class IconTest(harness.WineTestCase):
                     self.assertGreater(len(ico_entries(path.read_bytes())), 0)
                 else:
                     self.assertEqual(path.read_bytes(), holding)
+
+    def test_the_shell_default_icon_kept_in_systemresources(self):
+        # Wine gives every process SystemRoot=C:\windows, whatever its parent passes: for one run
+        # the system's shell32.dll is a file without icon groups (Wine loads its own regardless).
+        testtools = harness.build_dir() / "testtools"
+        windows = self.session.drive_c / "windows"
+        shell32, saved = windows / "system32" / "shell32.dll", windows / "system32" / "pchsaved.dll"
+        mun = windows / "SystemResources" / "shell32.dll.mun"
+        os.replace(shell32, saved)
+        self.addCleanup(os.replace, saved, shell32)
+        shutil.copy2(testtools / "icons_none.dll", shell32)
+        shutil.copy2(testtools / "icons_three.dll", mun)
+        self.addCleanup(mun.unlink)
+        run, _ = self.start_batch(["C:\\docs\\a.pchiconothing", "C:\\docs\\b.pchiconothing,,2"])
+        self.assertEqual(run.box_texts(), [])
+        default = [determining(".pchiconothing"), NO_ASSOCIATION, found(SHELL32_DEFAULT)]
+        self.assertEqual(entry_traces(run.messages()), [default, default + [overriding(0, 2)]])
+        self.assertEqual(self.holding_file(run, 1).read_bytes(), expected_icon("red.ico"))
+        self.assertEqual(self.holding_file(run, 2).read_bytes(), expected_icon("blue.ico"))
 
     # -- what the tray shows ----------------------------------------------------------------
 
