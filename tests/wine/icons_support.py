@@ -58,6 +58,39 @@ def solid_ico(rgb, size=16):
             struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 22) + image)
 
 
+def rgba_ico(images):
+    """A 32-bit icon of one image per picture (rows of (r, g, b, alpha)); the mask is set where
+    alpha is 0."""
+    blobs = []
+    for rows in images:
+        size = len(rows)
+        colour = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for r, g, b, a in row)
+        stride = ((size + 31) // 32) * 4
+        mask = b"".join(
+            sum(0x80 >> (x % 8) << 8 * (x // 8) for x, pixel in enumerate(row) if pixel[3] == 0)
+            .to_bytes(stride, "little") for row in reversed(rows))
+        header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
+                             len(colour) + len(mask), 0, 0, 0, 0)
+        blobs.append(header + colour + mask)
+    data = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = 6 + 16 * len(blobs)
+    for rows, blob in zip(images, blobs):
+        data += struct.pack("<BBBBHHII", len(rows), len(rows), 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    return data + b"".join(blobs)
+
+
+@dataclass(frozen=True)
+class Half:
+    """A half-transparent pixel of a picture: the screen shows it over what lies behind."""
+    colour: tuple
+    alpha: int
+
+    def over(self, background):
+        return tuple((c * self.alpha + b * (255 - self.alpha) + 127) // 255
+                     for c, b in zip(self.colour, background))
+
+
 @dataclass(frozen=True)
 class Inverted:
     """A pixel that the mask lets through but whose colour is not black: the screen shows what

@@ -16,9 +16,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
 from trace_texts import CROSS_RED, not_found, not_written  # noqa: E402
 from harness import batch_text  # noqa: E402
-from icons_support import (RegistryRows, box_matches, choose_last_menu_item,  # noqa: E402
-                           entry_traces, icon_pixels, ico_entries, press_return_until,
-                           small_image_index, solid_ico, wait_for_screen, wait_for_window)
+from icons_support import (Half, RegistryRows, box_matches,  # noqa: E402
+                           choose_last_menu_item, entry_traces, icon_pixels, ico_entries,
+                           press_return_until, rgba_ico, small_image_index, solid_ico,
+                           wait_for_screen, wait_for_window)
 
 TEST_ICONS = harness.build_dir() / "testicons"
 RESOURCES = harness.REPO / "resources"
@@ -26,6 +27,9 @@ MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_cra
 # The colour of the user's own icon: no other picture in the tray uses it.
 USER_COLOUR = (17, 235, 101)
 CROSS_KEY = (128, 128, 128)
+# An icon with per-pixel alpha: opaque inside, a half-transparent rim, transparent corners.
+ALPHA_INSIDE = (230, 140, 20)
+ALPHA_RIM = Half((40, 90, 230), 128)
 SHELL32_DEFAULT = "%systemroot%\\system32\\shell32.dll,0"
 NO_ASSOCIATION = "No specific file association found, using default..."
 
@@ -63,6 +67,19 @@ def cross_picture():
     return rows
 
 
+def alpha_picture(size):
+    """The alpha icon's pixels as rows of pictures compare them: None, a colour or Half."""
+    def pixel(x, y):
+        rim_x, rim_y = x in (0, size - 1), y in (0, size - 1)
+        return None if rim_x and rim_y else ALPHA_RIM if rim_x or rim_y else ALPHA_INSIDE
+    return [[pixel(x, y) for x in range(size)] for y in range(size)]
+
+
+def rgba_rows(picture):
+    return [[(0, 0, 0, 0) if p is None else (*p.colour, p.alpha) if isinstance(p, Half)
+             else (*p, 255) for p in row] for row in picture]
+
+
 def crossed(picture, cross):
     """The picture with the cross laid over it."""
     return [[over if over is not None else under for under, over in zip(row, cross_row)]
@@ -88,6 +105,7 @@ class IconTest(harness.WineTestCase):
         shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "with blank")
         shutil.copy2(harness.build_dir() / "Perchlet.exe", folder)
         (folder / "Painted.ico").write_bytes(solid_ico(USER_COLOUR))
+        (folder / "Alpha.ico").write_bytes(rgba_ico([rgba_rows(alpha_picture(16))]))
         cls.folder = folder
         # Associations come back lower-cased; so do the paths in the messages about them.
         cls.mods = session.windows_path(folder).lower()
@@ -382,13 +400,15 @@ class IconTest(harness.WineTestCase):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
         default = (RESOURCES / "default.ico").read_bytes()
         pictures = [
-            # (what, batch line, the picture it shows)
+            # (what, batch line, the picture it shows: colours, None where transparent, Half)
             ("the user's icon", f"C:\\docs\\a.txt,painted,{self.mods}\\Painted.ico",
              [[USER_COLOUR] * 16 for _ in range(16)]),
             ("the default for a missing icon", "C:\\docs\\b.txt,missing,C:\\nowhere\\gone.ico",
              icon_pixels(default, small_image_index(default))),
             ("an icon copied out of a module", "C:\\docs\\c.pchicothree,copied",
              icon_pixels(expected_icon("red.ico"))),
+            ("an icon with half-transparent edges", f"C:\\docs\\d.txt,alpha,{self.mods}\\Alpha.ico",
+             alpha_picture(16)),
         ]
         run, icons = self.start_batch([line for _, line, _ in pictures])
         # Away from the icons, so that no tip covers the panel.
@@ -422,6 +442,13 @@ class IconTest(harness.WineTestCase):
                             if colour is None:
                                 self.assertEqual(screen.pixel(x + dx, y + dy), background,
                                                  f"pixel {dx},{dy} of {what}")
+                            elif isinstance(colour, Half):
+                                # Blended over the panel, not over a dark rim.
+                                shown = screen.pixel(x + dx, y + dy)
+                                expected = colour.over(background)
+                                self.assertLessEqual(
+                                    max(abs(a - b) for a, b in zip(shown, expected)), 2,
+                                    f"pixel {dx},{dy} of {what}: {shown}, not {expected}")
                     reds = screen.count((icon.x, icon.y, icon.width, icon.height), CROSS_RED)
                     if crossed_over:
                         self.assertGreaterEqual(reds, 40)
@@ -430,7 +457,7 @@ class IconTest(harness.WineTestCase):
 
         screen, places = wait_for_screen(self.session, "icons-tray", rows,
                                          lambda screen: shows(screen, False))
-        assert_pictures(screen, places or [None] * 3, False)
+        assert_pictures(screen, places or [None] * len(pictures), False)
         self.assertEqual(screen.count((icons[0].x, icons[0].y, icons[0].width, icons[0].height),
                                       USER_COLOUR), 16 * 16)
 
@@ -442,14 +469,14 @@ class IconTest(harness.WineTestCase):
         # The first tick of the fade comes 800 ms after the question opens.
         screen, places = wait_for_screen(self.session, "icons-fade", rows,
                                          lambda screen: shows(screen, True))
-        assert_pictures(screen, places or [None] * 3, True)
+        assert_pictures(screen, places or [None] * len(pictures), True)
 
         # Return answers the question's default button, No: the fade stops.
         press_return_until(self.session, run, dialog,
                            lambda: "Exit cancelled!" in run.messages())
         screen, places = wait_for_screen(self.session, "icons-after-fade", rows,
                                          lambda screen: shows(screen, False))
-        assert_pictures(screen, places or [None] * 3, False)
+        assert_pictures(screen, places or [None] * len(pictures), False)
         self.assertTrue(run.running())
 
 
