@@ -52,8 +52,9 @@ def expected_icon(name):
     return (TEST_ICONS / name).read_bytes()
 
 
-def cross_picture():
-    """resources/cross.bmp as rows of colours, its grey key left out (None)."""
+def cross_picture(size=16):
+    """resources/cross.bmp as rows of colours, its grey key left out (None), scaled to size x
+    size pixels by nearest neighbour."""
     data = (RESOURCES / "cross.bmp").read_bytes()
     pixels_at = int.from_bytes(data[10:14], "little")
     width = int.from_bytes(data[18:22], "little")
@@ -64,7 +65,8 @@ def cross_picture():
         line = data[pixels_at + (height - 1 - y) * stride:]
         row = [tuple(line[3 * x:3 * x + 3][::-1]) for x in range(width)]
         rows.append([None if colour == CROSS_KEY else colour for colour in row])
-    return rows
+    return [[rows[y * height // size][x * width // size] for x in range(size)]
+            for y in range(size)]
 
 
 def alpha_picture(size):
@@ -399,7 +401,7 @@ class IconTest(harness.WineTestCase):
     def test_tray_and_fade_pictures(self):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
         default = (RESOURCES / "default.ico").read_bytes()
-        pictures = [
+        self.check_tray_and_fade(16, [
             # (what, batch line, the picture it shows: colours, None where transparent, Half)
             ("the user's icon", f"C:\\docs\\a.txt,painted,{self.mods}\\Painted.ico",
              [[USER_COLOUR] * 16 for _ in range(16)]),
@@ -407,29 +409,72 @@ class IconTest(harness.WineTestCase):
              icon_pixels(default, small_image_index(default))),
             ("an icon copied out of a module", "C:\\docs\\c.pchicothree,copied",
              icon_pixels(expected_icon("red.ico"))),
-            ("an icon with half-transparent edges", f"C:\\docs\\d.txt,alpha,{self.mods}\\Alpha.ico",
-             alpha_picture(16)),
-        ]
+            ("an icon with half-transparent edges",
+             f"C:\\docs\\d.txt,alpha,{self.mods}\\Alpha.ico", alpha_picture(16)),
+        ])
+
+    def test_pictures_at_144_dpi(self):
+        """At 150 % the shell shows small icons of 24 pixels: a DPI-aware program's pictures are
+        made at that size, not stretched from 16. The shell reads the DPI once as it starts, so
+        this runs in a session of its own."""
+        directory = Path(tempfile.mkdtemp(prefix="perchlet-state-"))
+        self.addCleanup(harness.stop_session, directory)
+        self.session = harness.start_session(directory, self.session.artefacts / "dpi-144",
+                                             dpi=144)
+        icons = self.session.drive_c / "perchlet-dpi"
+        icons.mkdir()
+        # A 16-pixel image of another colour: shown only if the wrong size were asked for.
+        (icons / "Sizes.ico").write_bytes(rgba_ico([
+            [[(*USER_COLOUR, 255)] * 16 for _ in range(16)], rgba_rows(alpha_picture(24))]))
+        self.check_tray_and_fade(24, [
+            ("the user's icon, its 24-pixel image", "C:\\docs\\a.txt,sizes,C:\\perchlet-dpi\\Sizes.ico",
+             alpha_picture(24)),
+            # Only 16 pixels in the file: scaled by the system, so only its size is compared.
+            ("the default for a missing icon", "C:\\docs\\b.txt,missing,C:\\nowhere\\gone.ico",
+             None),
+        ])
+
+    def check_tray_and_fade(self, size, pictures):
+        """Starts one run with an icon per picture and compares what the tray shows before, during
+        and after the fade with the pictures, crossed during it. A picture of None is only
+        checked to fill `size` rows."""
         run, icons = self.start_batch([line for _, line, _ in pictures])
         # Away from the icons, so that no tip covers the panel.
         self.session.x("xdotool", "mousemove", 5, 1000)
         rows = max(icon.y + icon.height for icon in icons)
-        cross = cross_picture()
+        cross = cross_picture(size)
         # The transparent pixels are compared below: clear what Wine's docking left there.
         self.session.repaint_tray()
+
+        def shown_rows(screen, icon):
+            background = screen.pixel(icon.x, icon.y)
+            return [y for y, row in enumerate(screen.region(icon.x, icon.y, icon.width,
+                                                            icon.height))
+                    if any(pixel != background for pixel in row)]
 
         def shows(screen, crossed_over):
             """Where each icon shows its picture (crossed or not), or None."""
             places = []
             for icon, (_, _, picture) in zip(icons, pictures):
                 rect = (icon.x, icon.y, icon.width, icon.height)
-                places.append(screen.find(rect, crossed(picture, cross) if crossed_over
-                                          else picture))
+                if picture is None:
+                    places.append(len(shown_rows(screen, icon)) == size)
+                else:
+                    places.append(screen.find(rect, crossed(picture, cross) if crossed_over
+                                              else picture))
             return places if all(places) else None
 
         def assert_pictures(screen, places, crossed_over):
             for icon, (what, _, picture), place in zip(icons, pictures, places):
                 with self.subTest(what, crossed=crossed_over):
+                    reds = screen.count((icon.x, icon.y, icon.width, icon.height), CROSS_RED)
+                    if crossed_over:
+                        self.assertGreaterEqual(reds, 40 * size // 16)
+                    else:
+                        self.assertEqual(reds, 0)
+                    if picture is None:
+                        self.assertEqual(len(shown_rows(screen, icon)), size, screen.path)
+                        continue
                     self.assertIsNotNone(place, f"{what} is not shown; see {screen.path}")
                     if crossed_over:
                         picture = crossed(picture, cross)
@@ -449,17 +494,16 @@ class IconTest(harness.WineTestCase):
                                 self.assertLessEqual(
                                     max(abs(a - b) for a, b in zip(shown, expected)), 2,
                                     f"pixel {dx},{dy} of {what}: {shown}, not {expected}")
-                    reds = screen.count((icon.x, icon.y, icon.width, icon.height), CROSS_RED)
-                    if crossed_over:
-                        self.assertGreaterEqual(reds, 40)
-                    else:
-                        self.assertEqual(reds, 0)
 
-        screen, places = wait_for_screen(self.session, "icons-tray", rows,
+        screen, places = wait_for_screen(self.session, f"icons-tray-{size}", rows,
                                          lambda screen: shows(screen, False))
         assert_pictures(screen, places or [None] * len(pictures), False)
+        # Every pixel of the first picture is opaque: none of the 16-pixel image's colour shows
+        # besides those.
+        first = pictures[0][2]
         self.assertEqual(screen.count((icons[0].x, icons[0].y, icons[0].width, icons[0].height),
-                                      USER_COLOUR), 16 * 16)
+                                      USER_COLOUR),
+                         sum(row.count(USER_COLOUR) for row in first))
 
         choose_last_menu_item(self.session, run, icons[0],
                                lambda: "Exit selected..." in run.messages())
@@ -467,14 +511,14 @@ class IconTest(harness.WineTestCase):
         self.assertIsNotNone(dialog, "the exit question is not shown")
         self.session.x("xdotool", "mousemove", 5, 1000)
         # The first tick of the fade comes 800 ms after the question opens.
-        screen, places = wait_for_screen(self.session, "icons-fade", rows,
+        screen, places = wait_for_screen(self.session, f"icons-fade-{size}", rows,
                                          lambda screen: shows(screen, True))
         assert_pictures(screen, places or [None] * len(pictures), True)
 
         # Return answers the question's default button, No: the fade stops.
         press_return_until(self.session, run, dialog,
                            lambda: "Exit cancelled!" in run.messages())
-        screen, places = wait_for_screen(self.session, "icons-after-fade", rows,
+        screen, places = wait_for_screen(self.session, f"icons-after-fade-{size}", rows,
                                          lambda screen: shows(screen, False))
         assert_pictures(screen, places or [None] * len(pictures), False)
         self.assertTrue(run.running())
