@@ -48,14 +48,7 @@ def ico_entries(data):
 
 def solid_ico(rgb, size=16):
     """A 32-bit icon of one opaque colour."""
-    red, green, blue = rgb
-    colour = bytes((blue, green, red, 0xFF)) * (size * size)
-    mask = bytes(((size + 31) // 32) * 4 * size)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(colour) + len(mask),
-                         0, 0, 0, 0)
-    image = header + colour + mask
-    return (struct.pack("<HHH", 0, 1, 1) +
-            struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 22) + image)
+    return rgba_ico([[[(*rgb, 255)] * size] * size])
 
 
 def rgba_ico(images):
