@@ -1,19 +1,35 @@
 #pragma once
-// Icons built from what is drawn in a device context.
+// Icons built from pixels, and the pixels of bitmaps and icons.
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
+#include "icons/crossed_picture.h"
 #include "platform/handles.h"
 
 namespace perchlet::win32 {
 
-// An icon of width x height pixels: its colours copied from colourSource, its mask from
-// maskSource (a pixel of the mask source's background colour is transparent, every other one
-// opaque). The sources may be the same device context; they are only read. Null when the
-// system cannot make the icon. The icon is destroyed with its last owner; no device context or
-// bitmap made here outlives the call.
-std::shared_ptr<IconHandle> funcCreateIconPicture(HDC colourSource, HDC maskSource, int width,
-                                                  int height);
+// A bitmap's pixels at 32 bits per pixel, rows top-down.
+struct BitmapPixels {
+    int width = 0;
+    int height = 0;
+    std::vector<Pixel> pixels;
+
+    PixelView view() const { return {width, height, pixels}; }
+};
+
+// Empty when the bitmap cannot be read.
+std::optional<BitmapPixels> readBitmapPixels(HBITMAP bitmap);
+
+// An icon of the picture's size from its pixels: a 32-bit colour bitmap with per-pixel alpha
+// and the 1-bit mask. Null when the system cannot make the icon. The icon is destroyed with its
+// last owner; no bitmap made here outlives the call.
+std::shared_ptr<IconHandle> funcCreateIconPicture(const CrossedPicture& picture);
+
+// The icon with the cross laid over it, at the icon's own size. Null when the icon's bitmaps
+// cannot be read or the icon cannot be made.
+std::shared_ptr<IconHandle> funcCreateCrossedIcon(HICON icon, const PixelView& cross);
 
 }  // namespace perchlet::win32

@@ -25,11 +25,8 @@ constexpr char kCommonClass[] = "frmCommon";
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
 constexpr UINT_PTR kRetryTimer = 2;
-constexpr int kPictureSize = 16;
-constexpr COLORREF kCrossTransparent = 0x808080;
+constexpr int kPictureSize = 16;  // when the system does not tell its small icons' size
 constexpr ULONGLONG kShowNewIconsEvery = 250;  // milliseconds
-// picWork's background, which the crossed picture leaves transparent: a colour icons rarely use.
-constexpr COLORREF kWorkBackground = RGB(1, 2, 3);
 
 TrayIcons* theTray = nullptr;
 
@@ -82,35 +79,39 @@ void allowShellBroadcast(HWND window, UINT message) {
     }
 }
 
+// The system's small icon size, which the shell shows tray icons at: 16 at 96 DPI, more for a
+// program that is aware of a higher DPI. A picture of another size would be stretched.
+SIZE smallIconSize() {
+    const int width = GetSystemMetrics(SM_CXSMICON);
+    const int height = GetSystemMetrics(SM_CYSMICON);
+    return width > 0 && height > 0 ? SIZE{width, height} : SIZE{kPictureSize, kPictureSize};
+}
+
 }  // namespace
 
 CommonWindow::CommonWindow(HINSTANCE instance)
-    : instance_(instance), window_(createHiddenWindow(instance, kCommonClass)) {}
+    : instance_(instance),
+      window_(createHiddenWindow(instance, kCommonClass)),
+      pictureSize_(smallIconSize()) {}
 
 const Picture& CommonWindow::picDefault() {
     if (!picDefault_) {
-        picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
-            instance_, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, kPictureSize, kPictureSize, 0)));
+        picDefault_ = std::make_shared<IconHandle>(
+            static_cast<HICON>(LoadImageA(instance_, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON,
+                                          pictureSize_.cx, pictureSize_.cy, 0)));
     }
     return picDefault_;
 }
 
-CommonWindow::Surfaces CommonWindow::surfaces() {
-    if (!picWork_) {
-        crossBitmap_ = BitmapHandle(static_cast<HBITMAP>(
-            LoadImageA(instance_, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, 0)));
-        picCross_ = MemoryDc(CreateCompatibleDC(nullptr));
-        crossSelection_ = std::make_unique<Selection>(picCross_.get(), crossBitmap_.get());
-        {
-            const ScreenDc screen;
-            workBitmap_ =
-                BitmapHandle(CreateCompatibleBitmap(screen.get(), kPictureSize, kPictureSize));
-            picWork_ = MemoryDc(CreateCompatibleDC(screen.get()));
-        }
-        workSelection_ = std::make_unique<Selection>(picWork_.get(), workBitmap_.get());
-        background_ = BrushHandle(CreateSolidBrush(kWorkBackground));
+const BitmapPixels* CommonWindow::crossPixels() {
+    if (!cross_) {
+        // As a section, so that its colours, the grey key above all, read back exactly at any
+        // screen depth.
+        const BitmapHandle bitmap(static_cast<HBITMAP>(LoadImageA(
+            instance_, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        cross_ = readBitmapPixels(bitmap.get());
     }
-    return {picWork_.get(), picCross_.get(), background_.get()};
+    return cross_ ? &*cross_ : nullptr;
 }
 
 void CommonWindow::startFade() {
@@ -158,8 +159,9 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
     if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
         return frmCommon().picDefault();
     }
-    auto loaded = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
-        nullptr, choice.path.c_str(), IMAGE_ICON, kPictureSize, kPictureSize, LR_LOADFROMFILE)));
+    const SIZE size = frmCommon().pictureSize();
+    auto loaded = std::make_shared<IconHandle>(static_cast<HICON>(
+        LoadImageA(nullptr, choice.path.c_str(), IMAGE_ICON, size.cx, size.cy, LR_LOADFROMFILE)));
     if (!*loaded) {
         subTraceUnloadableIcon(program_, choice.path);
         return frmCommon().picDefault();
@@ -168,16 +170,12 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
 }
 
 Picture TrayIcons::crossedPicture(const Picture& trayPicture) {
-    // The tray picture on picWork's background, the cross over it with its grey left out, and
-    // everything that still shows the background becomes the new icon's transparent part.
-    const auto [work, cross, background] = frmCommon().surfaces();
-    const RECT whole{0, 0, kPictureSize, kPictureSize};
-    FillRect(work, &whole, background);
-    SetBkColor(work, kWorkBackground);
-    DrawIconEx(work, 0, 0, trayPicture->get(), kPictureSize, kPictureSize, 0, nullptr, DI_NORMAL);
-    GdiTransparentBlt(work, 0, 0, kPictureSize, kPictureSize, cross, 0, 0, kPictureSize,
-                      kPictureSize, kCrossTransparent);
-    Picture merged = funcCreateIconPicture(work, work, kPictureSize, kPictureSize);
+    // Composed from pixels, so that the cross stays opaque and the picture's transparent parts
+    // transparent whatever kind of icon it was; the tray picture itself when that fails.
+    const BitmapPixels* cross = frmCommon().crossPixels();
+    Picture merged = cross != nullptr && trayPicture
+                         ? funcCreateCrossedIcon(trayPicture->get(), cross->view())
+                         : nullptr;
     return merged ? merged : trayPicture;
 }
 

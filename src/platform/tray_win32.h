@@ -6,6 +6,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "cmdline/command_analysis.h"
@@ -14,6 +15,7 @@
 #include "icons/icon_system.h"
 #include "platform/exit_dialog_win32.h"
 #include "platform/handles.h"
+#include "platform/icon_picture_win32.h"
 #include "platform/message_boxes_win32.h"
 #include "startup/startup.h"
 #include "tray/launch.h"
@@ -50,21 +52,17 @@ struct TrayWindow {
 
 class IconPictures;
 
-// The shared hidden window: the default and cross pictures, the work surface, the fade timer.
-// The pictures and the surfaces are made when first wanted.
+// The shared hidden window: the default picture, the cross's pixels, the fade timer. The
+// picture and the pixels are made when first wanted.
 class CommonWindow {
 public:
     explicit CommonWindow(HINSTANCE instance);
     HWND hwnd() const { return window_.get(); }
+    // The size of the tray's pictures: the system's small icons at its DPI.
+    SIZE pictureSize() const { return pictureSize_; }
     const Picture& picDefault();
-
-    // What crossed pictures are drawn with.
-    struct Surfaces {
-        HDC picWork;
-        HDC picCross;
-        HBRUSH background;
-    };
-    Surfaces surfaces();
+    // The cross laid over the pictures during the fade; null when it cannot be read.
+    const BitmapPixels* crossPixels();
 
     void startFade();
     void stopTimer();
@@ -76,14 +74,9 @@ public:
 private:
     HINSTANCE instance_;
     WindowHandle window_;
+    SIZE pictureSize_;
     Picture picDefault_;
-    BitmapHandle crossBitmap_;
-    MemoryDc picCross_;
-    BitmapHandle workBitmap_;
-    MemoryDc picWork_;
-    std::unique_ptr<Selection> crossSelection_;
-    std::unique_ptr<Selection> workSelection_;
-    BrushHandle background_;
+    std::optional<BitmapPixels> cross_;
     FadePhase phase_;
 };
 

@@ -467,18 +467,20 @@ def _start_xvfb(logs, env):
     raise RuntimeError("no free X display")
 
 
-def start_session(directory, artefacts=None, tray_width=None):
+def start_session(directory, artefacts=None, tray_width=None, dpi=None):
     """Starts Xvfb, trayer and a persistent wineserver on a fresh prefix, and records them.
-    trayer's panel follows its icons, or keeps `tray_width` pixels when that is given."""
+    trayer's panel follows its icons, or keeps `tray_width` pixels when that is given. With `dpi`
+    every Wine program of the session, the shell that shows the tray icons included, runs at
+    that many dots per inch instead of 96."""
     try:
-        return _start_session(Path(directory), artefacts, tray_width)
+        return _start_session(Path(directory), artefacts, tray_width, dpi)
     except BaseException:
         # Leave nothing half-started behind; the recorded part tells what to end.
         stop_session(directory)
         raise
 
 
-def _start_session(directory, artefacts, tray_width):
+def _start_session(directory, artefacts, tray_width, dpi):
     keeper_exe = build_dir() / "testtools" / "desktop_keeper.exe"
     if not keeper_exe.exists():
         raise SystemExit(f"{keeper_exe} is missing: build the windows-x64 preset first")
@@ -533,6 +535,10 @@ def _start_session(directory, artefacts, tray_width):
     # window it shows or hides, message boxes included.
     session.wine("reg", "add", r"HKCU\Software\Wine\X11 Driver", "/v", "Managed", "/d", "N", "/f",
                  out=boot_log)
+    if dpi is not None:
+        # Each Wine process reads it once as it starts; the shell starts with the desktop keeper.
+        session.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
+                     "REG_DWORD", "/d", dpi, "/f", out=boot_log)
     settle = _spawn(["wineserver", "-w"], session.env(), boot_log)
     try:
         settle.wait(timeout=120)

@@ -48,14 +48,40 @@ def ico_entries(data):
 
 def solid_ico(rgb, size=16):
     """A 32-bit icon of one opaque colour."""
-    red, green, blue = rgb
-    colour = bytes((blue, green, red, 0xFF)) * (size * size)
-    mask = bytes(((size + 31) // 32) * 4 * size)
-    header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, len(colour) + len(mask),
-                         0, 0, 0, 0)
-    image = header + colour + mask
-    return (struct.pack("<HHH", 0, 1, 1) +
-            struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(image), 22) + image)
+    return rgba_ico([[[(*rgb, 255)] * size] * size])
+
+
+def rgba_ico(images):
+    """A 32-bit icon of one image per picture (rows of (r, g, b, alpha)); the mask is set where
+    alpha is 0."""
+    blobs = []
+    for rows in images:
+        size = len(rows)
+        colour = b"".join(bytes((b, g, r, a)) for row in reversed(rows) for r, g, b, a in row)
+        stride = ((size + 31) // 32) * 4
+        mask = b"".join(
+            sum(0x80 >> (x % 8) << 8 * (x // 8) for x, pixel in enumerate(row) if pixel[3] == 0)
+            .to_bytes(stride, "little") for row in reversed(rows))
+        header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0,
+                             len(colour) + len(mask), 0, 0, 0, 0)
+        blobs.append(header + colour + mask)
+    data = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = 6 + 16 * len(blobs)
+    for rows, blob in zip(images, blobs):
+        data += struct.pack("<BBBBHHII", len(rows), len(rows), 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    return data + b"".join(blobs)
+
+
+@dataclass(frozen=True)
+class Half:
+    """A half-transparent pixel of a picture: the screen shows it over what lies behind."""
+    colour: tuple
+    alpha: int
+
+    def over(self, background):
+        return tuple((c * self.alpha + b * (255 - self.alpha) + 127) // 255
+                     for c, b in zip(self.colour, background))
 
 
 @dataclass(frozen=True)

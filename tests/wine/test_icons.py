@@ -16,9 +16,10 @@ sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
 from trace_texts import CROSS_RED, not_found, not_written  # noqa: E402
 from harness import batch_text  # noqa: E402
-from icons_support import (RegistryRows, box_matches, choose_last_menu_item,  # noqa: E402
-                           entry_traces, icon_pixels, ico_entries, press_return_until,
-                           small_image_index, solid_ico, wait_for_screen, wait_for_window)
+from icons_support import (Half, RegistryRows, box_matches,  # noqa: E402
+                           choose_last_menu_item, entry_traces, icon_pixels, ico_entries,
+                           press_return_until, rgba_ico, small_image_index, solid_ico,
+                           wait_for_screen, wait_for_window)
 
 TEST_ICONS = harness.build_dir() / "testicons"
 RESOURCES = harness.REPO / "resources"
@@ -26,6 +27,9 @@ MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_cra
 # The colour of the user's own icon: no other picture in the tray uses it.
 USER_COLOUR = (17, 235, 101)
 CROSS_KEY = (128, 128, 128)
+# An icon with per-pixel alpha: opaque inside, a half-transparent rim, transparent corners.
+ALPHA_INSIDE = (230, 140, 20)
+ALPHA_RIM = Half((40, 90, 230), 128)
 SHELL32_DEFAULT = "%systemroot%\\system32\\shell32.dll,0"
 NO_ASSOCIATION = "No specific file association found, using default..."
 
@@ -48,8 +52,9 @@ def expected_icon(name):
     return (TEST_ICONS / name).read_bytes()
 
 
-def cross_picture():
-    """resources/cross.bmp as rows of colours, its grey key left out (None)."""
+def cross_picture(size=16):
+    """resources/cross.bmp as rows of colours, its grey key left out (None), scaled to size x
+    size pixels by nearest neighbour."""
     data = (RESOURCES / "cross.bmp").read_bytes()
     pixels_at = int.from_bytes(data[10:14], "little")
     width = int.from_bytes(data[18:22], "little")
@@ -60,7 +65,21 @@ def cross_picture():
         line = data[pixels_at + (height - 1 - y) * stride:]
         row = [tuple(line[3 * x:3 * x + 3][::-1]) for x in range(width)]
         rows.append([None if colour == CROSS_KEY else colour for colour in row])
-    return rows
+    return [[rows[y * height // size][x * width // size] for x in range(size)]
+            for y in range(size)]
+
+
+def alpha_picture(size):
+    """The alpha icon's pixels as rows of pictures compare them: None, a colour or Half."""
+    def pixel(x, y):
+        rim_x, rim_y = x in (0, size - 1), y in (0, size - 1)
+        return None if rim_x and rim_y else ALPHA_RIM if rim_x or rim_y else ALPHA_INSIDE
+    return [[pixel(x, y) for x in range(size)] for y in range(size)]
+
+
+def rgba_rows(picture):
+    return [[(0, 0, 0, 0) if p is None else (*p.colour, p.alpha) if isinstance(p, Half)
+             else (*p, 255) for p in row] for row in picture]
 
 
 def crossed(picture, cross):
@@ -88,6 +107,7 @@ class IconTest(harness.WineTestCase):
         shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "with blank")
         shutil.copy2(harness.build_dir() / "Perchlet.exe", folder)
         (folder / "Painted.ico").write_bytes(solid_ico(USER_COLOUR))
+        (folder / "Alpha.ico").write_bytes(rgba_ico([rgba_rows(alpha_picture(16))]))
         cls.folder = folder
         # Associations come back lower-cased; so do the paths in the messages about them.
         cls.mods = session.windows_path(folder).lower()
@@ -429,20 +449,44 @@ class IconTest(harness.WineTestCase):
     def test_tray_and_fade_pictures(self):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
         default = (RESOURCES / "default.ico").read_bytes()
-        pictures = [
-            # (what, batch line, the picture it shows)
+        self.check_tray_and_fade(16, [
+            # (what, batch line, the picture it shows: colours, None where transparent, Half)
             ("the user's icon", f"C:\\docs\\a.txt,painted,{self.mods}\\Painted.ico",
              [[USER_COLOUR] * 16 for _ in range(16)]),
             ("the default for a missing icon", "C:\\docs\\b.txt,missing,C:\\nowhere\\gone.ico",
              icon_pixels(default, small_image_index(default))),
             ("an icon copied out of a module", "C:\\docs\\c.pchicothree,copied",
              icon_pixels(expected_icon("red.ico"))),
-        ]
+            ("an icon with half-transparent edges",
+             f"C:\\docs\\d.txt,alpha,{self.mods}\\Alpha.ico", alpha_picture(16)),
+        ])
+
+    def test_pictures_at_144_dpi(self):
+        """At 150 % the shell shows small icons of 24 pixels: a DPI-aware program's pictures are
+        made at that size, not stretched from 16. The shell reads the DPI once as it starts, so
+        this runs in a session of its own."""
+        directory = Path(tempfile.mkdtemp(prefix="perchlet-state-"))
+        self.addCleanup(harness.stop_session, directory)
+        self.session = harness.start_session(directory, self.session.artefacts / "dpi-144",
+                                             dpi=144)
+        icons = self.session.drive_c / "perchlet-dpi"
+        icons.mkdir()
+        # A 16-pixel image of another colour: shown only if the wrong size were asked for.
+        (icons / "Sizes.ico").write_bytes(rgba_ico([
+            [[(*USER_COLOUR, 255)] * 16 for _ in range(16)], rgba_rows(alpha_picture(24))]))
+        self.check_tray_and_fade(24, [
+            ("the user's icon, its 24-pixel image",
+             "C:\\docs\\a.txt,sizes,C:\\perchlet-dpi\\Sizes.ico", alpha_picture(24)),
+        ])
+
+    def check_tray_and_fade(self, size, pictures):
+        """Starts one run with an icon per picture and compares what the tray shows before, during
+        and after the fade with the pictures, crossed during it."""
         run, icons = self.start_batch([line for _, line, _ in pictures])
         # Away from the icons, so that no tip covers the panel.
         self.session.x("xdotool", "mousemove", 5, 1000)
         rows = max(icon.y + icon.height for icon in icons)
-        cross = cross_picture()
+        cross = cross_picture(size)
         # The transparent pixels are compared below: clear what Wine's docking left there.
         self.session.repaint_tray()
 
@@ -470,17 +514,28 @@ class IconTest(harness.WineTestCase):
                             if colour is None:
                                 self.assertEqual(screen.pixel(x + dx, y + dy), background,
                                                  f"pixel {dx},{dy} of {what}")
+                            elif isinstance(colour, Half):
+                                # Blended over the panel, not over a dark rim.
+                                shown = screen.pixel(x + dx, y + dy)
+                                expected = colour.over(background)
+                                self.assertLessEqual(
+                                    max(abs(a - b) for a, b in zip(shown, expected)), 2,
+                                    f"pixel {dx},{dy} of {what}: {shown}, not {expected}")
                     reds = screen.count((icon.x, icon.y, icon.width, icon.height), CROSS_RED)
                     if crossed_over:
-                        self.assertGreaterEqual(reds, 40)
+                        self.assertGreaterEqual(reds, 40 * size // 16)
                     else:
                         self.assertEqual(reds, 0)
 
-        screen, places = wait_for_screen(self.session, "icons-tray", rows,
+        screen, places = wait_for_screen(self.session, f"icons-tray-{size}", rows,
                                          lambda screen: shows(screen, False))
-        assert_pictures(screen, places or [None] * 3, False)
+        assert_pictures(screen, places or [None] * len(pictures), False)
+        # Every pixel of the first picture is opaque: none of the 16-pixel image's colour shows
+        # besides those.
+        first = pictures[0][2]
         self.assertEqual(screen.count((icons[0].x, icons[0].y, icons[0].width, icons[0].height),
-                                      USER_COLOUR), 16 * 16)
+                                      USER_COLOUR),
+                         sum(row.count(USER_COLOUR) for row in first))
 
         choose_last_menu_item(self.session, run, icons[0],
                                lambda: "Exit selected..." in run.messages())
@@ -488,16 +543,16 @@ class IconTest(harness.WineTestCase):
         self.assertIsNotNone(dialog, "the exit question is not shown")
         self.session.x("xdotool", "mousemove", 5, 1000)
         # The first tick of the fade comes 800 ms after the question opens.
-        screen, places = wait_for_screen(self.session, "icons-fade", rows,
+        screen, places = wait_for_screen(self.session, f"icons-fade-{size}", rows,
                                          lambda screen: shows(screen, True))
-        assert_pictures(screen, places or [None] * 3, True)
+        assert_pictures(screen, places or [None] * len(pictures), True)
 
         # Return answers the question's default button, No: the fade stops.
         press_return_until(self.session, run, dialog,
                            lambda: "Exit cancelled!" in run.messages())
-        screen, places = wait_for_screen(self.session, "icons-after-fade", rows,
+        screen, places = wait_for_screen(self.session, f"icons-after-fade-{size}", rows,
                                          lambda screen: shows(screen, False))
-        assert_pictures(screen, places or [None] * 3, False)
+        assert_pictures(screen, places or [None] * len(pictures), False)
         self.assertTrue(run.running())
 
 
