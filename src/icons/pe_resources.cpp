@@ -344,4 +344,12 @@ std::unique_ptr<ResourceModule> openPeResources(std::unique_ptr<ByteSource> file
                                          root);
 }
 
+bool namesItsFile(std::string_view path) {
+    const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
+                      path.starts_with("\\\\");
+    const std::size_t last = path.find_last_of("\\/");
+    const std::size_t dot = path.rfind('.');
+    return full && dot != std::string_view::npos && dot > last && dot + 1 < path.size();
+}
+
 }  // namespace perchlet

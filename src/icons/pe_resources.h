@@ -6,6 +6,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "icons/icon_system.h"
 
@@ -29,6 +30,11 @@ struct ResourceNameCodec {
     // The user's language: preferred, after the neutral one, among a resource's languages.
     std::uint16_t userLanguage = 0;
 };
+
+// Whether the system would take the path as the file it names, which this reader can then open:
+// a full path (drive or network) whose last part has an extension. A bare name is searched for
+// along the module path, and one without an extension gets ".dll" added.
+bool namesItsFile(std::string_view path);
 
 // The module's resources; null when the bytes are no PE module, which the system would not map.
 std::unique_ptr<ResourceModule> openPeResources(std::unique_ptr<ByteSource> file,

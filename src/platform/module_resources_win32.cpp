@@ -161,16 +161,6 @@ ResourceNameCodec systemCodec() {
     return codec;
 }
 
-// A file the system would take as it is named: a full path whose last part has an extension
-// (without one, the system would look for the name with ".dll" added).
-bool namesItsFile(const std::string& path) {
-    const bool full = (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-                      path.rfind("\\\\", 0) == 0;
-    const std::size_t last = path.find_last_of("\\/");
-    const std::size_t dot = path.rfind('.');
-    return full && dot != std::string::npos && dot > last && dot + 1 < path.size();
-}
-
 }  // namespace
 
 std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& path) {

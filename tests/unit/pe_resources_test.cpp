@@ -215,6 +215,22 @@ Resource group(std::string name, Bytes data = {1}) {
     return {kResourceTypeGroupIcon, std::move(name), 0, std::move(data)};
 }
 
+TEST(PeResources, ReadsOnlyFilesTheSystemWouldTakeAsNamed) {
+    struct Case {
+        const char* path;
+        bool named;
+    } cases[] = {
+        {"C:\\Windows\\notepad.exe", true}, {"c:/tools/app.dll", true},
+        {"\\\\server\\share\\m.dll", true}, {"shell32.dll", false},
+        {"C:\\Tools\\app", false},          {"C:\\Tools.d\\app", false},
+        {"C:\\Tools\\app.", false},         {"C:app.dll", false},
+        {"\\Tools\\app.dll", false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(namesItsFile(c.path), c.named) << c.path;
+    }
+}
+
 TEST(PeResources, RefusesBytesThatAreNoPeModule) {
     const Bytes valid = Image{.resources = {group("#1")}}.build();
     const auto changed = [&](std::size_t at, std::uint8_t value) {
