@@ -12,6 +12,11 @@ namespace perchlet {
 
 class RunError;
 
+// The tray mouse messages a click mode launches on: the left button's release
+// (WM_LBUTTONUP) and its double click (WM_LBUTTONDBLCLK).
+inline constexpr std::int32_t kSingleClickMessage = 514;
+inline constexpr std::int32_t kDoubleClickMessage = 515;
+
 struct Options {
     bool ExitDisabled = false;
     std::int32_t ClickMode = 0;  // the tray mouse message that launches; 0: no click launches

@@ -78,7 +78,7 @@ private:
             program_.subWriteTrace(std::string("ExitDisabled setting value read as ") +
                                    boolText(options.ExitDisabled));
         } else if (key_ == "CLICKMODE") {
-            options.ClickMode = value == "SINGLE" ? 514 : 515;
+            options.ClickMode = value == "SINGLE" ? kSingleClickMessage : kDoubleClickMessage;
             program_.subWriteTrace("ClickMode setting value read as " +
                                    std::to_string(options.ClickMode));
         } else if (key_ == "RIGHTMOUSEMENUDISABLED") {

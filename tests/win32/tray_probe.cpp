@@ -10,9 +10,9 @@
 //       Rectangles are in screen pixels. Exit code 1 when no such window exists.
 //
 //   tray_probe.exe forget <window class> [<program path>]
-//       Deletes the notification icon (uID 1) of every top-level window of that class, of the
-//       program at that path only when one is given, the way a restarted shell has forgotten
-//       them. Prints "forgot <n> icon(s)". Exit code 1 when none was deleted.
+//       Deletes every notification icon (ids 1 to 64) of every top-level window of that class,
+//       of the program at that path only when one is given, the way a restarted shell has
+//       forgotten them. Prints "forgot <n> icon(s)". Exit code 1 when none was deleted.
 #include <windows.h>
 #include <shellapi.h>
 
