@@ -98,6 +98,18 @@ using FileHandle = Owned<KernelTraits<CloseHandle>>;
 // A directory search of FindFirstFileA.
 using FindHandle = Owned<KernelTraits<FindClose>>;
 
+struct WindowTraits {
+    using Handle = HWND;
+    static constexpr GuiKind kind = GuiKind::Window;
+    static Handle invalid() { return nullptr; }
+    static void release(Handle h) {
+        if (IsWindow(h)) {
+            DestroyWindow(h);
+        }
+    }
+};
+using WindowHandle = Owned<WindowTraits>;
+
 // The screen's device context, borrowed for one scope.
 class ScreenDc {
 public:

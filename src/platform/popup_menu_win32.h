@@ -1,0 +1,22 @@
+#pragma once
+// mnuPopup: an entry's menu of "Launch!", "Cancel Menu" and "Exit Perchlet...".
+#include <windows.h>
+
+#include "platform/handles.h"
+
+namespace perchlet::win32 {
+
+class PopupMenu {
+public:
+    // "Exit Perchlet..." greyed when exitDisabled. Should the system have no menu left to give,
+    // the entry goes on without one: its right click then shows nothing.
+    explicit PopupMenu(bool exitDisabled);
+    // Shows the menu at the pointer on behalf of the window; the index of the chosen item, 0
+    // when the menu was closed without a choice.
+    int show(HWND window) const;
+
+private:
+    MenuHandle menu_;
+};
+
+}  // namespace perchlet::win32

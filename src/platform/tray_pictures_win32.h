@@ -1,0 +1,38 @@
+#pragma once
+// The pictures of the tray icons: loaded at the system's small icon size, the default picture,
+// and the crossed pictures of the exit fade.
+#include <windows.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/icon_picture_win32.h"
+
+namespace perchlet::win32 {
+
+// A picture: the icon lives while any entry holds it.
+using Picture = std::shared_ptr<IconHandle>;
+
+class TrayPictures {
+public:
+    explicit TrayPictures(HINSTANCE instance);
+
+    // The icon file at the tray's size; null when it cannot be loaded as an icon.
+    Picture load(const std::string& path) const;
+    // The question-mark page, made when first wanted.
+    const Picture& picDefault();
+    // The picture with the cross laid over it; the picture itself when that cannot be made.
+    Picture crossed(const Picture& picture);
+
+private:
+    HINSTANCE instance_;
+    // The system's small icons at its DPI, which the shell shows tray icons at.
+    SIZE size_;
+    Picture picDefault_;
+    std::optional<BitmapPixels> cross_;  // read when first wanted
+    bool crossRead_ = false;
+};
+
+}  // namespace perchlet::win32
