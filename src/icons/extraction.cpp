@@ -191,12 +191,10 @@ bool subExtractIcons(Program& program, IconServices& services, const std::string
             return extract(program, services, strSourcePath, strOutputPath, intGroupIndex,
                            blnResourceId);
         } catch (const std::bad_alloc&) {
-            throw RunError(7, "Out of memory");
+            throw errors::fromException(std::current_exception());
         }
     } catch (const RunError& error) {
-        const std::string report = errorReport(error, "subExtractIcons");
-        program.subWriteTrace(report);
-        program.showMessage(report, kIconError);
+        program.reportError(error, "subExtractIcons");
     }
     return false;
 }
