@@ -51,9 +51,10 @@ public:
 
     // Appends one time-stamped line to the trace log (does nothing while no log is open).
     void subWriteTrace(const std::string& message);
-    // A trapped run-time error: its report (errorReport) goes to the trace and into a stop box.
-    void reportError(const RunError& error, std::string_view where, bool blankAfterWord = true,
-                     std::string_view occurred = "occurred in");
+    // A trapped run-time error of `where`: its report goes to the trace and into a stop box.
+    void reportError(const RunError& error, std::string_view where);
+    // The same for a report made otherwise (errorReport).
+    void reportError(const std::string& report);
     // A message box with one OK button, titled with the program's title.
     void showMessage(const std::string& prompt, unsigned iconFlags) {
         sys.boxes.show(prompt, iconFlags, strAppTitle);

@@ -22,7 +22,8 @@ std::optional<std::uint32_t> holdingTemporaryOwner(std::string_view fileName) {
     const std::string_view id = rest.substr(dot + 1);
     std::uint32_t owner = 0;
     const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), owner);
-    if (id.empty() || id.size() > 10 || error != std::errc() || end != id.data() + id.size()) {
+    if (id.empty() || id.size() > 10 || id.find_first_not_of("0123456789") != id.npos ||
+        error != std::errc() || end != id.data() + id.size()) {
         return std::nullopt;
     }
     return owner;

@@ -9,8 +9,9 @@ std::string_view argumentsOf(std::string_view commandLine) {
         const std::size_t close = commandLine.find('"', 1);
         at = close == std::string_view::npos ? commandLine.size() : close + 1;
     } else {
-        at = commandLine.find_first_of(" \t");
-        at = at == std::string_view::npos ? commandLine.size() : at;
+        while (at < commandLine.size() && commandLine[at] != ' ' && commandLine[at] != '\t') {
+            ++at;
+        }
     }
     if (at < commandLine.size() && (commandLine[at] == ' ' || commandLine[at] == '\t')) {
         ++at;

@@ -115,7 +115,7 @@ bool funcReadOptions(Program& program) {
         }
         return true;
     } catch (const RunError& error) {
-        program.reportError(error, "funcReadOptions", false, "occurred during");
+        program.reportError(errorReport(error, "funcReadOptions", false, "occurred during"));
         return false;
     }
 }

@@ -60,9 +60,11 @@ void Program::subWriteTrace(const std::string& message) {
     }
 }
 
-void Program::reportError(const RunError& error, std::string_view where, bool blankAfterWord,
-                          std::string_view occurred) {
-    const std::string report = errorReport(error, where, blankAfterWord, occurred);
+void Program::reportError(const RunError& error, std::string_view where) {
+    reportError(errorReport(error, where));
+}
+
+void Program::reportError(const std::string& report) {
     subWriteTrace(report);
     showMessage(report, kIconError);
 }
