@@ -841,26 +841,17 @@ class PerchletRun:
     def box_texts(self):
         return [box.text for box in self.boxes()]
 
+    def stderr_text(self):
+        """What Wine wrote to the run's stderr: message boxes, debug channels, crash reports."""
+        try:
+            return self.stderr_path.read_text(errors="replace")
+        except FileNotFoundError:
+            return ""
+
     def crash_report(self):
         """Wine's report of an unhandled exception in the run, or None."""
-        try:
-            text = self.stderr_path.read_text(errors="replace")
-        except FileNotFoundError:
-            return None
-        match = re.search(r"^wine: Unhandled .*$", text, re.MULTILINE)
+        match = re.search(r"^wine: Unhandled .*$", self.stderr_text(), re.MULTILINE)
         return match.group(0) if match else None
-
-
-def kill_windows_program(session, windows_path_prefix):
-    """Ends every process of the session's prefix whose program path begins with the given
-    Windows path (for programs that Perchlet launches)."""
-    wanted = windows_path_prefix.lower()
-    for entry in Path("/proc").iterdir():
-        if entry.name.isdigit():
-            argv = _argv(int(entry.name))
-            if (argv and argv[0].decode(errors="replace").lower().startswith(wanted)
-                    and _environ(int(entry.name)).get("WINEPREFIX") == str(session.prefix)):
-                _kill_pid(int(entry.name), grace=0.5)
 
 
 # ---------------------------------------------------------------------------------------------

@@ -165,12 +165,8 @@ class Counts:
 
 def live_counts(run):
     """The program's reports of its live objects, in order (the run needs debug="+debugstr")."""
-    try:
-        text = run.stderr_path.read_text(errors="replace")
-    except FileNotFoundError:
-        return []
     found = []
-    for match in OBJECT_COUNTS.finditer(text):
+    for match in OBJECT_COUNTS.finditer(run.stderr_text()):
         values = dict((name, int(number)) for name, number in
                       (pair.split("=") for pair in match.group(2).split()))
         found.append(Counts(match.group(1), values))

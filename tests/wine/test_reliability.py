@@ -81,6 +81,11 @@ class ReliabilityTest(harness.WineTestCase):
                 raise
             self.results.case(name, True)
 
+    def assert_lives_on_without_a_box(self, run):
+        self.assertEqual(run.box_texts(), [])
+        self.assertIsNone(run.crash_report())
+        self.assertTrue(run.running())
+
     def register(self, icons):
         """Registers each {extension: DefaultIcon text} under a class of its own."""
         for extension, icon in icons.items():
@@ -351,28 +356,19 @@ class ReliabilityTest(harness.WineTestCase):
             # Both lines whole: nothing of the line is cut or lost on its way to the log.
             self.assertIn(read_line(line), trace)
             self.assertIn(adding(command), trace)
-            self.assertEqual(run.box_texts(), [])
-            self.assertIsNone(run.crash_report())
-            self.assertTrue(run.running())
+            self.assert_lives_on_without_a_box(run)
 
     # -- the command line -----------------------------------------------------------------
 
     def test_longest_command_line(self):
         with self.fault_case(f"command line of {COMMAND_LINE_CEILING:,} characters"):
-            run = harness.PerchletRun(self.session)
-            head = run.exe + " " + NOTEPAD + " "
-            run.cmdline = head + "q" * (COMMAND_LINE_CEILING - len(head))
-            before = self.session.tray_icons()
-            run.start()
-            self.addCleanup(run.close)
+            run, before = self.start_with_command_line("q", COMMAND_LINE_CEILING)
             self.wait_for_docked(run, 1, before)
             arguments = run.cmdline[len(run.exe) + 1:]
             trace = run.messages()
             self.assertIn(command_line(arguments), trace)
             self.assertIn(adding(arguments), trace)
-            self.assertEqual(run.box_texts(), [])
-            self.assertIsNone(run.crash_report())
-            self.assertTrue(run.running())
+            self.assert_lives_on_without_a_box(run)
             run.kill()
 
         with self.fault_case("command line beyond the system's ceiling"):
@@ -380,24 +376,29 @@ class ReliabilityTest(harness.WineTestCase):
             # program runs; Wine hands on a megabyte cut to a 16-bit length, which the program
             # then takes like any other command line.
             for total in (COMMAND_LINE_CEILING + 1, 1 << 20):
-                run = harness.PerchletRun(self.session)
-                head = run.exe + " " + NOTEPAD + " "
-                run.cmdline = head + "r" * (total - len(head))
-                before = self.session.tray_icons()
-                run.start()
-                self.addCleanup(run.close)
+                run, before = self.start_with_command_line("r", total)
                 run.wait_until(lambda: not run.running() or run.messages() and
                                self.session.new_tray_icons(before), 30,
                                "the launch to end or the icon")
                 if run.running():
                     traced = [m for m in run.messages() if m.startswith(COMMAND_LINE)]
                     self.assertEqual(len(traced), 1)
-                    self.assertTrue(run.cmdline.startswith(run.exe + " " + traced[0][26:-1]))
+                    self.assertTrue(run.cmdline.startswith(run.exe + " " + traced[0][len(COMMAND_LINE):-1]))
                 else:
-                    self.assertIn("CreateProcessA failed", run.stderr_path.read_text(
-                        errors="replace"), total)
+                    self.assertIn("CreateProcessA failed", run.stderr_text(), total)
                     self.assertNotIn("started process", run.stdout_path.read_text(), total)
                 run.kill()
+
+    def start_with_command_line(self, letter, total):
+        """Starts a run whose whole command line is `total` characters long: the program, the
+        path of Notepad, and the letter as often as it takes. Returns it and the icons before."""
+        run = harness.PerchletRun(self.session)
+        head = run.exe + " " + NOTEPAD + " "
+        run.cmdline = head + letter * (total - len(head))
+        before = self.session.tray_icons()
+        run.start()
+        self.addCleanup(run.close)
+        return run, before
 
     # -- the registry ---------------------------------------------------------------------
 

@@ -448,7 +448,7 @@ class TrayTest(harness.WineTestCase):
         com_setup = "trace:ole:CoInitializeEx 0000000000000000, 0x6"  # apartment, no OLE1 DDE
 
         def com_setups():
-            return run.stderr_path.read_text(errors="replace").count(com_setup)
+            return run.stderr_text().count(com_setup)
         self.assertEqual(com_setups(), 0)
         for (target, text), icon in zip(cases, icons):
             with self.subTest(target=target):
