@@ -21,7 +21,6 @@ end with `wineserver -k` for the session's prefix.
 """
 
 import atexit
-import codecs
 import json
 import os
 import re
@@ -35,7 +34,10 @@ import unittest
 from dataclasses import dataclass
 from pathlib import Path
 
-APP_TITLE = "Perchlet! v1.1.0"
+from pictures import Rect
+from texts import APP_TITLE
+from waits import first_true, wait_until
+
 REPO = Path(__file__).resolve().parents[2]
 # The program's text crosses to files in the ANSI code page; Wine's default locale uses 1252.
 ANSI = "cp1252"
@@ -105,21 +107,21 @@ def _kill_pid(pid, started=None, grace=3.0):
         return
     if started is not None and _start_time(pid) != started:
         return
-    for sig, wait in ((signal.SIGTERM, grace), (signal.SIGKILL, grace)):
+    def ended():
+        try:
+            # Collects it when it is our own child; otherwise init does.
+            os.waitpid(pid, os.WNOHANG)
+        except ChildProcessError:
+            pass
+        return not _pid_alive(pid)
+
+    for sig in (signal.SIGTERM, signal.SIGKILL):
         try:
             os.kill(pid, sig)
         except ProcessLookupError:
             return
-        deadline = time.monotonic() + wait
-        while time.monotonic() < deadline:
-            try:
-                # Collects it when it is our own child; otherwise init does.
-                os.waitpid(pid, os.WNOHANG)
-            except ChildProcessError:
-                pass
-            if not _pid_alive(pid):
-                return
-            time.sleep(0.05)
+        if first_true(ended, grace, poll=0.05):
+            return
 
 
 def _spawn(argv, env, out_path, cwd=None):
@@ -188,6 +190,10 @@ class Box:
     text: str
     truncated: bool  # Wine's trace cut the text; `text` is its beginning only
 
+    def matches(self, text):
+        """Whether the box shows that text, as far as Wine's trace tells."""
+        return self.text == text if not self.truncated else text.startswith(self.text)
+
 
 def boxes_in_trace(path):
     result = []
@@ -231,7 +237,7 @@ def read_log(path):
     """The whole lines of a trace log (decoded from the ANSI code page, ended by CR LF)."""
     try:
         data = Path(path).read_bytes()
-    except FileNotFoundError:
+    except OSError:  # none yet, or something else in its place (a fault test's folder)
         return []
     text = data.decode(ANSI, errors="replace")
     # The last piece is a line still being written (or nothing): a line is whole at its CR LF.
@@ -257,8 +263,12 @@ class TrayIcon:
     height: int
 
     @property
+    def rect(self):
+        return Rect(self.x, self.y, self.width, self.height)
+
+    @property
     def center(self):
-        return self.x + self.width // 2, self.y + self.height // 2
+        return self.rect.center
 
 
 class Session:
@@ -330,30 +340,36 @@ class Session:
             raise RuntimeError(f"{args[0]} failed: {result.stderr.strip()}")
         return result
 
-    def message_box_windows(self):
+    def windows_titled(self, title):
+        """The ids of the visible windows with exactly this title."""
         result = self.x("xdotool", "search", "--onlyvisible", "--name",
-                        "^" + re.escape(APP_TITLE) + "$")
+                        "^" + re.escape(title) + "$")
         return [int(w) for w in result.stdout.split()]
 
+    def message_box_windows(self):
+        return self.windows_titled(APP_TITLE)
+
+    def press_return(self, window, pressed):
+        """Presses Return in a window of the program. `pressed` maps window ids to the time
+        they were last pressed: a window is pressed again only after 1 s, and then clicked
+        first. Returns whether it was pressed now."""
+        now = time.monotonic()
+        last = pressed.get(window)
+        if last is not None and now - last < 1.0:
+            return False
+        pressed[window] = now
+        if last is not None:
+            # Still open after a Return: Wine had not made it the active window (a tray icon
+            # docking meanwhile can take the focus), and a click into it does.
+            self.x("xdotool", "mousemove", "--window", window, 12, 30, "click", 1)
+        self.x("xdotool", "windowfocus", window, "key", "Return")
+        return True
+
     def answer_message_boxes(self, already=None):
-        """Presses Return in every visible message box of the program. `already` maps window
-        ids to the time they were last answered, so a box is pressed again only after 1 s, and
-        then clicked first."""
-        answered = 0
-        for window in self.message_box_windows():
-            now = time.monotonic()
-            if already is not None:
-                last = already.get(window)
-                if last is not None and now - last < 1.0:
-                    continue
-                already[window] = now
-                if last is not None:
-                    # Still open after a Return: Wine had not made it the active window (a tray
-                    # icon docking meanwhile can take the focus), and a click into it does.
-                    self.x("xdotool", "mousemove", "--window", window, 12, 30, "click", 1)
-            self.x("xdotool", "windowfocus", window, "key", "Return")
-            answered += 1
-        return answered
+        """Presses Return in every visible message box of the program; `already` keeps the
+        times of earlier presses across calls (see press_return)."""
+        pressed = {} if already is None else already
+        return sum(self.press_return(window, pressed) for window in self.message_box_windows())
 
     def panels(self):
         """The windows of trayer's panel (one, once trayer is up)."""
@@ -375,17 +391,22 @@ class Session:
                     icons.append(TrayIcon(int(window, 16), int(x), int(y), int(width), int(height)))
         return sorted(icons, key=lambda icon: (icon.y, icon.x))
 
-    def wait_for_tray_icons(self, count, timeout=15.0, besides=()):
-        """Waits until `count` icons are docked that are not among `besides` (icons seen
-        before, e.g. of an earlier run that is still going away); returns those icons, or what
-        there is when the time is up."""
+    def new_tray_icons(self, besides):
+        """The docked icons that are not among `besides` (icons seen before, e.g. of an earlier
+        run that is still going away)."""
         old = {icon.window for icon in besides}
-        deadline = time.monotonic() + timeout
-        while True:
-            icons = [icon for icon in self.tray_icons() if icon.window not in old]
-            if len(icons) == count or time.monotonic() > deadline:
-                return icons
-            time.sleep(0.2)
+        return [icon for icon in self.tray_icons() if icon.window not in old]
+
+    def wait_for_tray_icons(self, count, timeout=15.0, besides=()):
+        """Waits until `count` icons are docked that are not among `besides`; returns those
+        icons, or what there is when the time is up."""
+        seen = []
+
+        def docked():
+            seen[:] = self.new_tray_icons(besides)
+            return len(seen) == count
+        first_true(docked, timeout, poll=0.2)
+        return seen
 
     def repaint_tray(self):
         """Hides trayer's panel and shows it again, so that the X server clears every docked
@@ -445,23 +466,14 @@ def _free_display():
             yield number
 
 
-def _wait_until(predicate, timeout, what):
-    deadline = time.monotonic() + timeout
-    while not predicate():
-        if time.monotonic() > deadline:
-            raise RuntimeError(f"timed out waiting for {what}")
-        time.sleep(0.1)
-
-
 def _start_xvfb(logs, env):
     for number in _free_display():
         proc = _spawn(["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
                       env, logs / "xvfb.log")
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline and proc.poll() is None:
-            if Path(f"/tmp/.X11-unix/X{number}").exists():
-                return proc, f":{number}"
-            time.sleep(0.05)
+        socket = Path(f"/tmp/.X11-unix/X{number}")
+        first_true(lambda: socket.exists() or proc.poll() is not None, 10, poll=0.05)
+        if proc.poll() is None and socket.exists():
+            return proc, f":{number}"
         # Another server took this number meanwhile: try the next one.
         _kill_pid(proc.pid)
     raise RuntimeError("no free X display")
@@ -513,15 +525,13 @@ def _start_session(directory, artefacts, tray_width, dpi):
                          "--height", "32", "--transparent", "false"], session.env(),
                         artefacts / "trayer.log")
         record("trayer", trayer)
-        try:
-            _wait_until(session.panels, 10, "trayer's panel")
+        if first_true(session.panels, 10):
             break
-        except RuntimeError:
-            # Another session may have taken the same display number at the same moment.
-            _kill_pid(trayer.pid)
-            _kill_pid(xvfb.pid)
-            if attempt == 2:
-                raise
+        # Another session may have taken the same display number at the same moment.
+        _kill_pid(trayer.pid)
+        _kill_pid(xvfb.pid)
+        if attempt == 2:
+            raise RuntimeError("timed out waiting for trayer's panel")
 
     # First boot with a server of its own that ends when the prefix has settled: a persistent
     # server here leaves a second set of Wine's services behind, which then stall programs.
@@ -551,8 +561,8 @@ def _start_session(directory, artefacts, tray_width, dpi):
     keeper_out = artefacts / "desktop-keeper.log"
     keeper = _spawn(["wine", str(keeper_exe)], session.env(), keeper_out)
     record("desktop_keeper", keeper)
-    _wait_until(lambda: "ready" in keeper_out.read_text(errors="replace") or keeper.poll() is not None,
-                120, "the desktop keeper")
+    wait_until(lambda: "ready" in keeper_out.read_text(errors="replace") or keeper.poll() is not None,
+               120, "the desktop keeper")
     if keeper.poll() is not None:
         raise RuntimeError(f"desktop_keeper.exe ended: see {keeper_out}")
 
@@ -583,9 +593,7 @@ def stop_session(directory, remove_state=True):
         # Ends every Wine process of this prefix, then the server itself.
         subprocess.run(["wineserver", "-k"], env=session.env(), stdin=subprocess.DEVNULL,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=30)
-        deadline = time.monotonic() + 10
-        while _pid_alive(pids["wineserver"]) and time.monotonic() < deadline:
-            time.sleep(0.1)
+        first_true(lambda: not _pid_alive(pids["wineserver"]), 10)
     for name in ("desktop_keeper", "wineserver", "trayer", "xvfb"):
         if name in pids:
             _kill_pid(pids[name], started.get(name))
@@ -689,6 +697,13 @@ class PerchletRun:
     def path(self, relative):
         return self.folder / relative
 
+    def holding_path(self, n):
+        """The Windows path of the n-th entry's icon holding file."""
+        return f"{self.working_folder}\\{n}.ico"
+
+    def holding_file(self, n):
+        return self.session.unix_path(self.holding_path(n))
+
     # -- running --------------------------------------------------------------------------------
 
     def start(self):
@@ -724,19 +739,15 @@ class PerchletRun:
         if self.answer:
             self.session.answer_message_boxes(self._answered)
 
-    def wait_until(self, predicate, timeout=20.0, what="condition"):
-        """Polls predicate (answering message boxes meanwhile) until it gives a true value,
-        which is returned; raises AssertionError on timeout."""
-        deadline = time.monotonic() + timeout
-        while True:
-            value = predicate()
-            if value:
-                return value
-            if time.monotonic() > deadline:
-                raise AssertionError(f"timed out after {timeout} s waiting for {what}; "
-                                     f"log: {self.messages()!r}; boxes: {self.box_texts()!r}")
-            self._poll()
-            time.sleep(0.1)
+    def wait_until(self, predicate, timeout=20.0, what="condition", poll=0.1):
+        """waits.wait_until, answering the program's message boxes meanwhile; a timeout tells
+        the end of the log and the boxes."""
+        return wait_until(predicate, timeout, what, poll, meanwhile=self._poll,
+                          context=self.summary)
+
+    def summary(self):
+        """The last trace messages and the boxes shown, for a failure's message."""
+        return f"log: {self.messages()[-40:]!r}; boxes: {self.box_texts()!r}"
 
     def running(self):
         return self.proc is not None and self.proc.poll() is None
@@ -830,17 +841,17 @@ class PerchletRun:
     def box_texts(self):
         return [box.text for box in self.boxes()]
 
+    def stderr_text(self):
+        """What Wine wrote to the run's stderr: message boxes, debug channels, crash reports."""
+        try:
+            return self.stderr_path.read_text(errors="replace")
+        except FileNotFoundError:
+            return ""
 
-def kill_windows_program(session, windows_path_prefix):
-    """Ends every process of the session's prefix whose program path begins with the given
-    Windows path (for programs that Perchlet launches)."""
-    wanted = windows_path_prefix.lower()
-    for entry in Path("/proc").iterdir():
-        if entry.name.isdigit():
-            argv = _argv(int(entry.name))
-            if (argv and argv[0].decode(errors="replace").lower().startswith(wanted)
-                    and _environ(int(entry.name)).get("WINEPREFIX") == str(session.prefix)):
-                _kill_pid(int(entry.name), grace=0.5)
+    def crash_report(self):
+        """Wine's report of an unhandled exception in the run, or None."""
+        match = re.search(r"^wine: Unhandled .*$", self.stderr_text(), re.MULTILINE)
+        return match.group(0) if match else None
 
 
 # ---------------------------------------------------------------------------------------------
@@ -876,6 +887,33 @@ class WineTestCase(unittest.TestCase):
         run = self.start(args, **kwargs)
         run.wait_for_exit(timeout)
         return run
+
+    def start_with_icons(self, args="", icons=1, last_message=None, wait=30.0, **kwargs):
+        """Starts a run that makes tray icons and waits, answering its message boxes, for its
+        last expected trace message and for its icons, kept as run.docked in the order they
+        docked. Such a run goes on until it is ended, which the test's clean-up does."""
+        before = self.session.tray_icons()
+        run = self.start(args, **kwargs)
+        if last_message is not None:
+            run.wait_for_log(last_message)
+        run.docked = self.wait_for_docked(run, icons, before, wait)
+        return run
+
+    def wait_for_docked(self, run, count, before, timeout=30.0):
+        """Waits, answering the run's message boxes, until `count` icons have docked that are
+        not among `before`; returns them in the order they docked (trayer makes each icon's
+        window as it docks, so their ids follow that order)."""
+        def docked():
+            icons = self.session.new_tray_icons(before)
+            if len(icons) >= count:
+                return icons
+            if not run.running():
+                raise AssertionError(f"the program ended with {len(icons)} of {count} icons: "
+                                     f"{run.crash_report()}; {run.summary()}")
+            return None
+        icons = run.wait_until(docked, timeout, f"{count} tray icon(s)")
+        self.assertEqual(len(icons), count, f"tray icons docked; {run.summary()}")
+        return sorted(icons, key=lambda icon: icon.window)
 
 
 # ---------------------------------------------------------------------------------------------

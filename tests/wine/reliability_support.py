@@ -1,10 +1,9 @@
 """What the reliability tests need besides the harness: icon modules built at test time with
-malformed groups, file associations imported in one go, the program's live object counts, and
-the results file that scripts/reliability.sh turns into a table."""
+malformed groups, the program's live object counts, and the results file that
+scripts/reliability.sh turns into a table."""
 
 import json
 import os
-import re
 import shutil
 import struct
 import subprocess
@@ -14,6 +13,7 @@ from dataclasses import dataclass
 from pathlib import Path
 
 import harness
+from texts import OBJECT_COUNTS
 
 sys.path.insert(0, str(harness.REPO / "tests" / "win32" / "modules"))
 import make_icons  # noqa: E402  (the same image and group writers the built modules use)
@@ -151,44 +151,7 @@ def truncate_inside(module, kind, resource_id, keep):
 
 
 # ---------------------------------------------------------------------------------------------
-# The registry
-
-
-def reg_string(text):
-    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
-
-
-def register_icons(session, folder, icons):
-    """Registers each {extension: DefaultIcon text} under a class of its own, with one import."""
-    lines = ["REGEDIT4", ""]
-    for extension, icon in icons.items():
-        klass = "PerchletReliability" + extension
-        lines += [f"[HKEY_CLASSES_ROOT\\{extension}]", f"@={reg_string(klass)}", "",
-                  f"[HKEY_CLASSES_ROOT\\{klass}\\DefaultIcon]", f"@={reg_string(icon)}", ""]
-    reg_file = Path(folder) / "associations.reg"
-    reg_file.write_bytes("\r\n".join(lines).encode(harness.ANSI))
-    code = session.wine("reg", "import", session.windows_path(reg_file), timeout=60)
-    if code != 0:
-        raise RuntimeError(f"reg import failed with {code}")
-
-
-def unregister_icons(session, folder, extensions):
-    """Removes what register_icons added."""
-    lines = ["REGEDIT4", ""]
-    for extension in extensions:
-        lines += [f"[-HKEY_CLASSES_ROOT\\{extension}]",
-                  f"[-HKEY_CLASSES_ROOT\\PerchletReliability{extension}]", ""]
-    reg_file = Path(folder) / "associations-removed.reg"
-    reg_file.write_bytes("\r\n".join(lines).encode(harness.ANSI))
-    session.wine("reg", "import", session.windows_path(reg_file), timeout=60)
-
-
-# ---------------------------------------------------------------------------------------------
 # Live object counts
-
-
-_COUNTS = re.compile(r'OutputDebugStringA "Perchlet objects (after start-up|after a fade tick|'
-                     r'at shutdown): ([a-z0-9= ]+?)\\n"')
 
 
 @dataclass
@@ -202,12 +165,8 @@ class Counts:
 
 def live_counts(run):
     """The program's reports of its live objects, in order (the run needs debug="+debugstr")."""
-    try:
-        text = run.stderr_path.read_text(errors="replace")
-    except FileNotFoundError:
-        return []
     found = []
-    for match in _COUNTS.finditer(text):
+    for match in OBJECT_COUNTS.finditer(run.stderr_text()):
         values = dict((name, int(number)) for name, number in
                       (pair.split("=") for pair in match.group(2).split()))
         found.append(Counts(match.group(1), values))

@@ -14,12 +14,17 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from trace_texts import CROSS_RED, not_found, not_written  # noqa: E402
+from desktop import choose_last_menu_item, press_return_until, wait_for_window  # noqa: E402
 from harness import batch_text  # noqa: E402
-from icons_support import (Half, RegistryRows, box_matches,  # noqa: E402
-                           choose_last_menu_item, entry_traces, icon_pixels, ico_entries,
-                           press_return_until, rgba_ico, small_image_index, solid_ico,
-                           wait_for_screen, wait_for_window)
+from ico import (Half, icon_pixels, ico_entries, rgba_ico, small_image_index,  # noqa: E402
+                 solid_ico)
+from pictures import CROSS_RED, Screen, wait_for_screen  # noqa: E402
+from registry import RegistryRows  # noqa: E402
+from texts import (EXIT_CANCELLED, EXIT_SELECTED, EXIT_TITLE, NO_ASSOCIATION,  # noqa: E402
+                   OVERFLOW, SHELL32_DEFAULT, SUBSCRIPT_OUT_OF_RANGE, damaged_group,
+                   damaged_image, determining, entry_traces, found, holding_file_failed,
+                   names_no_file, not_found, not_written, overriding, resource_missing,
+                   source_not_found, source_without_icons, unusable_number)
 
 TEST_ICONS = harness.build_dir() / "testicons"
 RESOURCES = harness.REPO / "resources"
@@ -30,22 +35,6 @@ CROSS_KEY = (128, 128, 128)
 # An icon with per-pixel alpha: opaque inside, a half-transparent rim, transparent corners.
 ALPHA_INSIDE = (230, 140, 20)
 ALPHA_RIM = Half((40, 90, 230), 128)
-SHELL32_DEFAULT = "%systemroot%\\system32\\shell32.dll,0"
-NO_ASSOCIATION = "No specific file association found, using default..."
-
-
-def determining(extension):
-    return f"Determining associated icon for '{extension}'"
-
-
-def found(association):
-    return f"Associated icon found to be '{association}'"
-
-
-def overriding(old, new):
-    return f"Overriding determined icon number of '{old}' with user specified one of '{new}'"
-
-
 
 
 def expected_icon(name):
@@ -128,13 +117,14 @@ class IconTest(harness.WineTestCase):
             shutil.copy2(harness.build_dir() / "testtools" / f"{source}.dll", target)
             cls.addClassCleanup(target.unlink)
 
+    def setUp(self):
+        Screen.use_folder(self.session, f"icons/{self._testMethodName}")
+
     def associate(self, extension, icon=None):
         """Registers the extension with a class of its own, whose DefaultIcon is icon; returns
         the class's name."""
         name = "perchlet.test" + extension
-        self.registry.add(f"HKCR\\{extension}", name)
-        if icon is not None:
-            self.registry.add(f"HKCR\\{name}\\DefaultIcon", icon)
+        self.registry.associate(extension, name, icon)
         return name
 
     def start_batch(self, lines, prepare=None, **kwargs):
@@ -142,30 +132,20 @@ class IconTest(harness.WineTestCase):
         is docked. `prepare` gets the run's folder before the program starts. Returns the run
         and its icons in the order they were added."""
         self.registry.apply()
-        old = {icon.window for icon in self.session.tray_icons()}
-        run = self.start("/BATCH:cmds.txt", prepare=prepare,
-                         files={"cmds.txt": batch_text(lines), **kwargs.pop("files", {})},
-                         **kwargs)
-
-        def docked():
-            icons = [icon for icon in self.session.tray_icons() if icon.window not in old]
-            return icons if len(icons) >= len(lines) else None
-        icons = run.wait_until(docked, 30, f"{len(lines)} tray icons")
-        # trayer makes each icon's window as the icon docks, so their ids follow the entries.
-        return run, sorted(icons, key=lambda icon: icon.window)
+        run = self.start_with_icons("/BATCH:cmds.txt", icons=len(lines), prepare=prepare,
+                                    files={"cmds.txt": batch_text(lines),
+                                           **kwargs.pop("files", {})}, **kwargs)
+        return run, run.docked
 
     def holding_files(self, run):
         folder = self.session.unix_path(run.working_folder)
         return sorted(path.name for path in folder.iterdir() if path.name != "Perchlet.log")
 
-    def holding_file(self, run, n):
-        return self.session.unix_path(f"{run.working_folder}\\{n}.ico")
-
     def assert_boxes(self, run, expected):
         boxes = run.boxes()
         self.assertEqual(len(boxes), len(expected), run.box_texts())
         for box, text in zip(boxes, expected):
-            self.assertTrue(box_matches(box, text), f"{box.text!r} is not {text!r}")
+            self.assertTrue(box.matches(text), f"{box.text!r} is not {text!r}")
 
     # -- groups copied out of modules ----------------------------------------------------------
 
@@ -195,33 +175,28 @@ class IconTest(harness.WineTestCase):
             ("three groups: the third", "three", 2, None, blue, None),
             ("three groups: one past the last selects nothing", "three", 3, None, None, None),
             ("three groups: one past it keeps an older file", "three", 3, old, old, None),
-            ("three groups: two past the last", "three", 4, None, None,
-             "Error  9 (Subscript out of range) occurred in subExtractIcons"),
-            ("a position beyond 16 bits", "three", 32768, None, None,
-             "Error  6 (Overflow) occurred in subExtractIcons"),
+            ("three groups: two past the last", "three", 4, None, None, SUBSCRIPT_OUT_OF_RANGE),
+            ("a position beyond 16 bits", "three", 32768, None, None, OVERFLOW),
             ("named groups come first, by name: APPLE", "named", 0, None, green, None),
             ("then ZEBRA", "named", 1, None, red, None),
             ("numbered groups follow by id: #7", "named", 2, None, blue, None),
             ("#300 replaces a longer older file whole", "named", 3, longer, sizes, None),
             ("images of 744, 296 and 1128 bytes", "sizes", 0, None, sizes, None),
             ("a module without icons", "none", 0, None, None,
-             f"Icon source file, '{sources['none']}' doesn't contain any resources"),
-            ("no such module", "absent", 0, None, None,
-             f"Icon source file, '{sources['absent']}' wasn't found"),
+             source_without_icons(sources["none"])),
+            ("no such module", "absent", 0, None, None, source_not_found(sources["absent"])),
             ("an image id of 40000", "crafted", 0, None, expected_icon("id40000.ico"), None),
             ("a count beyond the group's entries", "crafted", 1, None, None,
-             f"Damaged icon group in icon source file, '{crafted}'"),
+             damaged_group(crafted)),
             ("an entry that claims more bytes than its image", "crafted", 2, old, old,
-             f"Damaged icon image in icon source file, '{crafted}'"),
-            ("an image that is missing", "crafted", 3, old, old,
-             f"Failed to locate resource in icon source file, '{crafted}'"),
+             damaged_image(crafted)),
+            ("an image that is missing", "crafted", 3, old, old, resource_missing(crafted)),
             ("a group of no images", "crafted", 4, None, None, None),
             ("a negative number is the group's id: #102", "id102", 0, None, green, None),
             ("#7", "id7", 0, None, red, None),
             ("a position counts the named group: #7", "ids", 0, None, red, None),
             ("the user's number is a position", "id7", 3, None, green, None),
-            ("no group of that id", "id999", 0, old, old,
-             "Error  9 (Subscript out of range) occurred in subExtractIcons"),
+            ("no group of that id", "id999", 0, old, old, SUBSCRIPT_OUT_OF_RANGE),
             ("a system module without icons: its companion's", "munsys", 1, None, red, None),
             ("by its bare name and a group id", "munbare", 0, None, sizes, None),
         ]
@@ -236,7 +211,7 @@ class IconTest(harness.WineTestCase):
         self.assert_boxes(run, [box for *_, box in cases if box is not None])
         for n, (what, module, position, before, after, box) in enumerate(cases, 1):
             with self.subTest(what):
-                path = f"{run.working_folder}\\{n}.ico"
+                path = run.holding_path(n)
                 expected = [determining(f".pchico{module}"), found(associations[module])]
                 if position:
                     number = associations[module].rsplit(",", 1)[1].lstrip("-")
@@ -249,14 +224,14 @@ class IconTest(harness.WineTestCase):
                     # An earlier run's file is left alone, but it is no icon of this command.
                     expected.append(not_written(path))
                 self.assertEqual(traces[n - 1], expected)
-                holding = self.holding_file(run, n)
+                holding = run.holding_file(n)
                 if after is None:
                     self.assertFalse(holding.exists())
                 else:
                     self.assertEqual(holding.read_bytes(), after)
         # The layout worked out by hand for images of 744, 296 and 1128 bytes.
         n = next(n for n, case in enumerate(cases, 1) if case[1] == "sizes")
-        extracted = self.holding_file(run, n).read_bytes()
+        extracted = run.holding_file(n).read_bytes()
         self.assertEqual([(entry.size, entry.offset) for entry in ico_entries(extracted)],
                          [(744, 54), (296, 798), (1128, 1094)])
         self.assertEqual(len(extracted), 2222)
@@ -291,7 +266,7 @@ class IconTest(harness.WineTestCase):
         self.assertEqual(run.box_texts(), [])
         for n, (what, _, _, after, kept) in enumerate(cases, 1):
             with self.subTest(what):
-                holding = self.holding_file(run, n)
+                holding = run.holding_file(n)
                 self.assertEqual(holding.read_bytes(), after)
                 self.assertEqual(os.path.samefile(holding, links / f"{n}.ico"), kept)
         self.assertEqual(self.holding_files(run), ["1.ico", "2.ico", "3.ico"])
@@ -301,16 +276,16 @@ class IconTest(harness.WineTestCase):
         absent = f"{self.mods}\\absent.dll"
         self.associate(".pchicoabsent", absent + ",0")
         self.registry.apply()
-        before = {icon.window for icon in self.session.tray_icons()}
+        before = self.session.tray_icons()
         lines = ["C:\\docs\\1.pchicothree", "C:\\docs\\2.pchicoabsent",
                  "C:\\docs\\3.pchicothree"]
         run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines)},
                          answer=False)
 
         def docked():
-            return [icon for icon in self.session.tray_icons() if icon.window not in before]
+            return self.session.new_tray_icons(before)
         run.wait_for_boxes(1)
-        self.assertEqual(run.box_texts(), [f"Icon source file, '{absent}' wasn't found"])
+        self.assertEqual(run.box_texts(), [source_not_found(absent)])
         # The first entry's icon is up while the box about the second waits for its answer.
         self.assertEqual(len(run.wait_until(docked, 10, "the first icon")), 1)
         time.sleep(1.0)
@@ -322,12 +297,12 @@ class IconTest(harness.WineTestCase):
         self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
         run, _ = self.start_batch(["C:\\docs\\a.pchicothree"],
                                   files={"AppData/Perchlet/1.ico": None})  # a folder of that name
-        path = f"{run.working_folder}\\1.ico"
-        self.assert_boxes(run, [f"Failed to create icon holding file '{path}'"])
+        path = run.holding_path(1)
+        self.assert_boxes(run, [holding_file_failed(path)])
         self.assertEqual(entry_traces(run.messages()), [[
             determining(".pchicothree"), found(f"{self.mods}\\icons_three.dll,0"),
             not_found(path)]])
-        self.assertTrue(self.holding_file(run, 1).is_dir())
+        self.assertTrue(run.holding_file(1).is_dir())
         self.assertEqual(self.holding_files(run), ["1.ico"])  # and no temporary file
 
     # -- icons found through file associations ----------------------------------------------
@@ -403,11 +378,9 @@ class IconTest(harness.WineTestCase):
               not_found(f"{mods}\\gone.ico")], None),
             ("an icon number that is no number", "C:\\docs\\a.pchicobadnum",
              [determining(".pchicobadnum"), found(three + ",abc"),
-              f"Warning: icon number 'abc' of associated icon '{three},abc' isn't usable, "
-              "using default instead"], None),
+              unusable_number("abc", f"{three},abc")], None),
             ("a lone double quote", "C:\\docs\\a.pchicolonequote",
-             [determining(".pchicolonequote"), found('"'),
-              "Warning: associated icon '\"' names no file, using default instead"], None),
+             [determining(".pchicolonequote"), found('"'), names_no_file('"')], None),
         ]
         run, _ = self.start_batch([line for _, line, _, _ in cases],
                                   env={"PCHICONSDIR": self.session.windows_path(self.folder)})
@@ -417,7 +390,7 @@ class IconTest(harness.WineTestCase):
         for n, (what, line, trace, holding) in enumerate(cases, 1):
             with self.subTest(what):
                 self.assertEqual(traces[n - 1], trace)
-                path = self.holding_file(run, n)
+                path = run.holding_file(n)
                 if holding is None:
                     self.assertFalse(path.exists())
                 elif holding is shell32:
@@ -441,8 +414,8 @@ class IconTest(harness.WineTestCase):
         self.assertEqual(run.box_texts(), [])
         default = [determining(".pchiconothing"), NO_ASSOCIATION, found(SHELL32_DEFAULT)]
         self.assertEqual(entry_traces(run.messages()), [default, default + [overriding(0, 2)]])
-        self.assertEqual(self.holding_file(run, 1).read_bytes(), expected_icon("red.ico"))
-        self.assertEqual(self.holding_file(run, 2).read_bytes(), expected_icon("blue.ico"))
+        self.assertEqual(run.holding_file(1).read_bytes(), expected_icon("red.ico"))
+        self.assertEqual(run.holding_file(2).read_bytes(), expected_icon("blue.ico"))
 
     # -- what the tray shows ----------------------------------------------------------------
 
@@ -485,7 +458,6 @@ class IconTest(harness.WineTestCase):
         run, icons = self.start_batch([line for _, line, _ in pictures])
         # Away from the icons, so that no tip covers the panel.
         self.session.x("xdotool", "mousemove", 5, 1000)
-        rows = max(icon.y + icon.height for icon in icons)
         cross = cross_picture(size)
         # The transparent pixels are compared below: clear what Wine's docking left there.
         self.session.repaint_tray()
@@ -494,8 +466,7 @@ class IconTest(harness.WineTestCase):
             """Where each icon shows its picture (crossed or not), or None."""
             places = []
             for icon, (_, _, picture) in zip(icons, pictures):
-                rect = (icon.x, icon.y, icon.width, icon.height)
-                places.append(screen.find(rect, crossed(picture, cross) if crossed_over
+                places.append(screen.find(icon.rect, crossed(picture, cross) if crossed_over
                                           else picture))
             return places if all(places) else None
 
@@ -521,36 +492,34 @@ class IconTest(harness.WineTestCase):
                                 self.assertLessEqual(
                                     max(abs(a - b) for a, b in zip(shown, expected)), 2,
                                     f"pixel {dx},{dy} of {what}: {shown}, not {expected}")
-                    reds = screen.count((icon.x, icon.y, icon.width, icon.height), CROSS_RED)
+                    reds = screen.count(icon.rect, lambda rgb: rgb == CROSS_RED)
                     if crossed_over:
                         self.assertGreaterEqual(reds, 40 * size // 16)
                     else:
                         self.assertEqual(reds, 0)
 
-        screen, places = wait_for_screen(self.session, f"icons-tray-{size}", rows,
+        screen, places = wait_for_screen(self.session, f"tray-{size}",
                                          lambda screen: shows(screen, False))
         assert_pictures(screen, places or [None] * len(pictures), False)
         # Every pixel of the first picture is opaque: none of the 16-pixel image's colour shows
         # besides those.
         first = pictures[0][2]
-        self.assertEqual(screen.count((icons[0].x, icons[0].y, icons[0].width, icons[0].height),
-                                      USER_COLOUR),
+        self.assertEqual(screen.count(icons[0].rect, lambda rgb: rgb == USER_COLOUR),
                          sum(row.count(USER_COLOUR) for row in first))
 
         choose_last_menu_item(self.session, run, icons[0],
-                               lambda: "Exit selected..." in run.messages())
-        dialog = wait_for_window(self.session, "Exit Perchlet?")
-        self.assertIsNotNone(dialog, "the exit question is not shown")
+                               lambda: EXIT_SELECTED in run.messages())
+        dialog = wait_for_window(self.session, EXIT_TITLE)
         self.session.x("xdotool", "mousemove", 5, 1000)
         # The first tick of the fade comes 800 ms after the question opens.
-        screen, places = wait_for_screen(self.session, f"icons-fade-{size}", rows,
+        screen, places = wait_for_screen(self.session, f"fade-{size}",
                                          lambda screen: shows(screen, True))
         assert_pictures(screen, places or [None] * len(pictures), True)
 
         # Return answers the question's default button, No: the fade stops.
         press_return_until(self.session, run, dialog,
-                           lambda: "Exit cancelled!" in run.messages())
-        screen, places = wait_for_screen(self.session, f"icons-after-fade-{size}", rows,
+                           lambda: EXIT_CANCELLED in run.messages())
+        screen, places = wait_for_screen(self.session, f"after-fade-{size}",
                                          lambda screen: shows(screen, False))
         assert_pictures(screen, places or [None] * len(pictures), False)
         self.assertTrue(run.running())

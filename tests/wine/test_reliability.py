@@ -19,26 +19,22 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from trace_texts import adding, not_found, not_written, read_line  # noqa: E402
 import reliability_support as support  # noqa: E402
+from desktop import choose_last_menu_item  # noqa: E402
 from harness import batch_text  # noqa: E402
+from ico import valid_ico  # noqa: E402
+from registry import RegistryRows  # noqa: E402
+from testtools import end_tool, hold_file  # noqa: E402
+from texts import (ASSOCIATED_ICON_FOUND, COMMAND_LINE, EXIT_TITLE, OVERFLOW,  # noqa: E402
+                   READ_LINE, SHELL32_DEFAULT, adding, command_line, damaged_group,
+                   damaged_image, found, holding_file_failed, limit_reached, log_not_opened,
+                   not_found, not_loaded, not_written, opening_batch, read_line,
+                   resource_missing, unloading, unreadable_batch)
+from waits import wait_until  # noqa: E402
 
 NOTEPAD = "C:\\windows\\notepad.exe"
-EXIT_DIALOG = "Exit Perchlet?"
 # The longest command line Windows hands a program: 32,767 characters with the closing NUL.
 COMMAND_LINE_CEILING = 32766
-
-
-
-
-def limit_reached(command):
-    return f"Warning: Tray icon limit of 30 reached, ignoring command '{command}'"
-
-
-
-
-def not_loaded(path):
-    return f"Warning: icon '{path}' couldn't be loaded, using default instead"
 
 
 def log_bytes(run):
@@ -47,40 +43,6 @@ def log_bytes(run):
         return run.log_path.read_bytes()
     except OSError:
         return None
-
-
-def messages(run):
-    try:
-        return run.messages()
-    except OSError:
-        return []
-
-
-def valid_ico(data):
-    """Whether the bytes are a whole .ico file: header, directory, and images that end exactly
-    where the file does, each where its entry says."""
-    if len(data) < 6:
-        return False
-    reserved, kind, count = struct.unpack_from("<HHH", data)
-    if reserved != 0 or kind != 1 or count == 0 or len(data) < 6 + 16 * count:
-        return False
-    expected = 6 + 16 * count
-    for k in range(count):
-        size, offset = struct.unpack_from("<II", data, 6 + 16 * k + 8)
-        if offset != expected:
-            return False
-        expected += size
-    return expected == len(data)
-
-
-def crash_report(run):
-    """Wine's report of an unhandled exception in the run, or None."""
-    try:
-        text = run.stderr_path.read_text(errors="replace")
-    except FileNotFoundError:
-        return None
-    match = re.search(r"^wine: Unhandled .*$", text, re.MULTILINE)
-    return match.group(0) if match else None
 
 
 def leftovers(folder):
@@ -96,7 +58,7 @@ class ReliabilityTest(harness.WineTestCase):
         cls.results = support.Results()
         cls.scratch = Path(tempfile.mkdtemp(prefix="perchlet-reliability-",
                                             dir=cls.session.drive_c))
-        cls.registered = []
+        cls.registry = RegistryRows(cls.session)
         # A crash ends the program with a backtrace on its stderr instead of a dialog that keeps
         # the crashed process alive and takes the focus from every later test.
         cls.session.wine("reg", "add", r"HKCU\Software\Wine\WineDbg", "/v", "ShowCrashDialog",
@@ -104,8 +66,7 @@ class ReliabilityTest(harness.WineTestCase):
 
     @classmethod
     def tearDownClass(cls):
-        if cls.registered:
-            support.unregister_icons(cls.session, cls.scratch, cls.registered)
+        cls.registry.delete_all()
         shutil.rmtree(cls.scratch, ignore_errors=True)
         super().tearDownClass()
 
@@ -120,47 +81,39 @@ class ReliabilityTest(harness.WineTestCase):
                 raise
             self.results.case(name, True)
 
+    def assert_lives_on_without_a_box(self, run):
+        self.assertEqual(run.box_texts(), [])
+        self.assertIsNone(run.crash_report())
+        self.assertTrue(run.running())
+
     def register(self, icons):
-        support.register_icons(self.session, self.scratch, icons)
-        self.registered += list(icons)
+        """Registers each {extension: DefaultIcon text} under a class of its own."""
+        for extension, icon in icons.items():
+            self.registry.associate(extension, "PerchletReliability" + extension, icon)
+        self.registry.apply()
 
-    def start_with_icons(self, args="", icons=1, wait=30.0, **kwargs):
-        """Starts a run and waits (answering its boxes) until its icons are docked."""
-        before = self.session.tray_icons()
-        run = self.start(args, **kwargs)
-        run.docked = self.wait_for_new_icons(run, icons, before, wait)
-        return run
+    def hold(self, windows_path, milliseconds=60000, after=None):
+        holder = hold_file(self.session, windows_path, milliseconds, after)
+        self.addCleanup(end_tool, holder)
+        return holder
 
-    def wait_for_new_icons(self, run, icons, before, wait=30.0):
-        old = {icon.window for icon in before}
+    @staticmethod
+    def wait_for_count(run, message, count, timeout, poll, answer=False):
+        """Waits until the raw log holds the message `count` times (the 10,000-line log is too
+        long to parse at every poll); returns when it was first seen so. With `answer` the
+        program's message boxes are answered meanwhile."""
+        wanted = message.encode(harness.ANSI) + b"\r\n"
 
-        def docked():
-            new = [icon for icon in self.session.tray_icons() if icon.window not in old]
-            if len(new) >= icons:
-                return new
-            if not run.running():
-                raise AssertionError(f"the program ended with {len(new)} of {icons} icons: "
-                                     f"{crash_report(run)}; log: {messages(run)[-3:]!r}")
-            return None
-
-        new = run.wait_until(docked, wait, f"{icons} tray icon(s)")
-        self.assertEqual(len(new), icons)
-        return new
-
-    def wait_for_bytes(self, run, text, timeout=60.0, poll=0.05):
-        """Waits until the log holds the given message; returns when it was first seen."""
-        wanted = text.encode(harness.ANSI) + b"\r\n"
-        deadline = time.monotonic() + timeout
-        while True:
+        def seen():
             data = log_bytes(run) or b""
-            if wanted in data:
+            if data.count(wanted) >= count:
                 return time.monotonic()
-            if time.monotonic() > deadline:
-                raise AssertionError(f"timed out waiting for {text[:120]!r}")
             if not run.running():
-                raise AssertionError(f"the program ended before {text[:120]!r}")
-            run._poll()
-            time.sleep(poll)
+                raise AssertionError(f"the program ended with {data.count(wanted)} of {count} "
+                                     f"{message[:120]!r}")
+            return None
+        return wait_until(seen, timeout, f"{count} {message[:120]!r}", poll,
+                          meanwhile=run._poll if answer else None)
 
     # -- malformed icon modules ---------------------------------------------------------------
 
@@ -172,34 +125,27 @@ class ReliabilityTest(harness.WineTestCase):
         entry_large = (32, 32, 4, len(large), 102)
         group = support.group_bytes
         cases = [
-            # (name, group bytes, outcome: "file", "nothing", or the box's text before the path)
+            # (name, group bytes, outcome: "file", "nothing", a box's text, or its text of a path)
             ("valid group", group([entry_small, entry_large]), "file"),
-            ("group shorter than its header", b"\0\0\1\0",
-             "Damaged icon group in icon source file, '"),
+            ("group shorter than its header", b"\0\0\1\0", damaged_group),
             # Not an icon group's header: copied as read it would be no icon file at all.
-            ("reserved field not 0", group([entry_small], reserved=1),
-             "Damaged icon group in icon source file, '"),
-            ("type not 1", group([entry_small], kind=2),
-             "Damaged icon group in icon source file, '"),
+            ("reserved field not 0", group([entry_small], reserved=1), damaged_group),
+            ("type not 1", group([entry_small], kind=2), damaged_group),
             ("count 0", group([entry_small], count=0), "nothing"),
             ("negative count", group([entry_small], count=0xFFFF), "nothing"),
-            ("count larger than the group", group([entry_small], count=3),
-             "Damaged icon group in icon source file, '"),
+            ("count larger than the group", group([entry_small], count=3), damaged_group),
             ("count whose entries overflow 16 bits", group([entry_small], count=0x7FFF),
-             "Error  6 (Overflow) occurred in subExtractIcons"),
+             OVERFLOW),
             ("bytes in resource 0", group([(16, 16, 4, 0, 101)]), "file"),
             ("bytes in resource larger than the image",
-             group([(16, 16, 4, len(small) + 1000, 101)]),
-             "Damaged icon image in icon source file, '"),
+             group([(16, 16, 4, len(small) + 1000, 101)]), damaged_image),
             ("bytes in resource smaller than the image",
              group([(16, 16, 4, len(small) - 100, 101)]), "file"),
             ("bytes in resource 0xFFFFFFFF", group([(16, 16, 4, 0xFFFFFFFF, 101)]),
-             "Damaged icon image in icon source file, '"),
+             damaged_image),
             ("bytes in resource 0xFFFFFFFF, offsets overflow",
-             group([(16, 16, 4, 0xFFFFFFFF, 101), entry_large]),
-             "Error  6 (Overflow) occurred in subExtractIcons"),
-            ("missing image id", group([entry_small, (16, 16, 4, 10, 999)]),
-             "Failed to locate resource in icon source file, '"),
+             group([(16, 16, 4, 0xFFFFFFFF, 101), entry_large]), OVERFLOW),
+            ("missing image id", group([entry_small, (16, 16, 4, 10, 999)]), resource_missing),
             ("duplicate image ids", group([entry_small, entry_small]), "file"),
         ]
         modules = self.scratch / "modules"
@@ -216,8 +162,8 @@ class ReliabilityTest(harness.WineTestCase):
                 expected = support.ico_from_group(group_data, images)
             elif outcome == "nothing":
                 expected = None
-            elif outcome.endswith("'"):
-                expected = outcome + path.lower() + "'"  # the association is read in lower case
+            elif callable(outcome):
+                expected = outcome(path.lower())  # the association is read in lower case
             else:
                 expected = outcome
             rows.append((name, path, k, expected))
@@ -233,7 +179,7 @@ class ReliabilityTest(harness.WineTestCase):
         support.truncate_inside(cut, support.RT_GROUP_ICON, 1, 8)
         cut_path = self.session.windows_path(cut)
         rows.append(("module truncated inside its group", cut_path, 0,
-                     f"Damaged icon group in icon source file, '{cut_path.lower()}'"))
+                     damaged_group(cut_path.lower())))
         claim = 1 << 20
         past = support.build_module(modules, "claims_past_end",
                                     {1: group([(16, 16, 4, claim, 101)])}, {101: small})
@@ -245,7 +191,7 @@ class ReliabilityTest(harness.WineTestCase):
         self.assertGreater(image_entry.file_offset + claim, past.stat().st_size)
         past_path = self.session.windows_path(past)
         rows.append(("image entry claims bytes past the end of the file", past_path, 0,
-                     f"Damaged icon image in icon source file, '{past_path.lower()}'"))
+                     damaged_image(past_path.lower())))
 
         extensions = {f".plrgrp{k + 1:02d}": f"{path},{index}"
                       for k, (_, path, index, _) in enumerate(rows)}
@@ -258,7 +204,7 @@ class ReliabilityTest(harness.WineTestCase):
             run = self.start_with_icons("/BATCH:cmds.txt", icons=len(rows), wait=90,
                                         files={"cmds.txt": batch_text(lines)})
             time.sleep(0.5)
-            self.assertIsNone(crash_report(run))
+            self.assertIsNone(run.crash_report())
             self.assertTrue(run.running(), "the program should live on with its icons")
             self.assertIn(adding(f"case{len(rows):02d}{list(extensions)[-1]}"), run.messages())
         if run is None or not run.running():
@@ -283,7 +229,7 @@ class ReliabilityTest(harness.WineTestCase):
                 if isinstance(expected, str):
                     self.assertIn(expected, boxes)
                 if name == "valid group":
-                    self.assertNotIn(not_loaded(run.working_folder + "\\1.ico"), trace)
+                    self.assertNotIn(not_loaded(run.holding_path(1)), trace)
         with self.fault_case("malformed modules: boxes in order, no other"):
             self.assertEqual(boxes, expected_boxes)
             self.assertEqual(leftovers(folder), [])
@@ -297,10 +243,8 @@ class ReliabilityTest(harness.WineTestCase):
             folder = run.working_folder
             run.wait_until(lambda: len(run.boxes()) >= 2, 20, "the two boxes")
             boxes = run.box_texts()
-            self.assertTrue(boxes[0].startswith(
-                f"Couldn't open the trace log '{folder}\\Perchlet.log', carrying on without it."),
-                boxes)
-            self.assertEqual(boxes[1:], [f"Failed to create icon holding file '{folder}\\1.ico'"])
+            self.assertTrue(boxes[0].startswith(log_not_opened(f"{folder}\\Perchlet.log")), boxes)
+            self.assertEqual(boxes[1:], [holding_file_failed(run.holding_path(1))])
             self.assertTrue(run.running())
             self.assertEqual(run.path("AppData/Perchlet").read_bytes(), in_the_way)
 
@@ -325,43 +269,20 @@ class ReliabilityTest(harness.WineTestCase):
                     before = self.session.tray_icons()
                     run.start()
                     self.addCleanup(run.close)
-                    run.wait_until(lambda: len(self.session.wait_for_tray_icons(
-                        1, timeout=0, besides=before)) == 1, 30, "the icon")
+                    self.wait_for_docked(run, 1, before)
                 else:
                     run = self.start_with_icons(NOTEPAD, files=files)
                 boxes = run.box_texts()
                 self.assertEqual(len(boxes), 1, boxes)
                 self.assertTrue(boxes[0].startswith(
-                    f"Couldn't open the trace log '{run.working_folder}\\Perchlet.log', "
-                    "carrying on without it."), boxes)
+                    log_not_opened(f"{run.working_folder}\\Perchlet.log")), boxes)
                 self.assertTrue(run.running())
                 # The run goes on: its icon is extracted and written as usual.
-                holding = self.session.unix_path(run.working_folder + "\\1.ico")
-                self.assertTrue(valid_ico(holding.read_bytes()))
+                self.assertTrue(valid_ico(run.holding_file(1).read_bytes()))
                 check(run)
                 run.kill()
                 if holder is not None:
-                    self.release(holder)
-
-    def hold(self, windows_path, milliseconds=60000, after=None):
-        """Starts hold_file.exe on a file and waits until it holds it; with `after`, a pattern,
-        it holds it until such a file exists and then for the milliseconds given."""
-        out = self.scratch / f"hold-{time.monotonic_ns()}.txt"
-        holder = harness._spawn(["wine", str(harness.build_dir() / "testtools" / "hold_file.exe"),
-                                 windows_path, str(milliseconds)] + ([after] if after else []),
-                                self.session.env(), out)
-        self.addCleanup(self.release, holder)
-        deadline = time.monotonic() + 30
-        while "holding" not in out.read_text(errors="replace"):
-            if holder.poll() is not None or time.monotonic() > deadline:
-                raise AssertionError(f"hold_file: {out.read_text(errors='replace')!r}")
-            time.sleep(0.05)
-        return holder
-
-    @staticmethod
-    def release(holder):
-        harness._kill_pid(holder.pid)
-        holder.poll()  # collected already; lets the object know
+                    end_tool(holder)
 
     # -- the batch file -------------------------------------------------------------------
 
@@ -374,13 +295,11 @@ class ReliabilityTest(harness.WineTestCase):
             run.start()
             self.addCleanup(run.close)
             run.wait_for_exit(30)
-            text = ("Couldn't read 'cmds.txt' file as specified on command line (Sharing "
-                    "violation) - exiting!")
+            text = unreadable_batch("cmds.txt", "Sharing violation")
             self.assertEqual(run.box_texts(), [text])
             self.assertEqual(run.messages()[-3:], [
-                "Perchlet command line is '/BATCH:cmds.txt'",
-                "Opening Batch command file 'cmds.txt'", text])
-            self.release(holder)
+                command_line("/BATCH:cmds.txt"), opening_batch("cmds.txt"), text])
+            end_tool(holder)
             self.assertEqual(run.path("cmds.txt").read_bytes(), content.encode(harness.ANSI))
 
     def test_batch_of_10000_lines_takes_30_and_refuses_the_rest_in_linear_time(self):
@@ -393,18 +312,18 @@ class ReliabilityTest(harness.WineTestCase):
                 run = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines)},
                                  timeout=300)
                 # The 31st line is read once the 30th icon is up; the rest is refusals.
-                after_icons = self.wait_for_bytes(run, read_line(lines[30]), timeout=120,
-                                                  poll=0.01)
-                ended = self.wait_until_count(run, limit_reached(NOTEPAD), total - 30, poll=0.01)
+                after_icons = self.wait_for_count(run, read_line(lines[30]), 1, 120, poll=0.01,
+                                                  answer=True)
+                ended = self.wait_for_count(run, limit_reached(NOTEPAD), total - 30, 120,
+                                            poll=0.01)
                 trace = run.messages()
-                self.assertEqual(sum(m.startswith("Read batch command line '") for m in trace),
-                                 total)
+                self.assertEqual(sum(m.startswith(READ_LINE) for m in trace), total)
                 self.assertEqual(trace.count(adding(NOTEPAD)), 30)
                 self.assertEqual(trace.count(limit_reached(NOTEPAD)), total - 30)
                 self.assertEqual(trace[-1], limit_reached(NOTEPAD))
                 self.assertEqual(run.box_texts(), [])
-                self.wait_for_new_icons(run, 30, before)
-                self.assertIsNone(crash_report(run))
+                self.wait_for_docked(run, 30, before)
+                self.assertIsNone(run.crash_report())
                 self.assertTrue(run.running())
                 figures[total] = {"start to 30 icons s": round(after_icons - started, 2),
                                   "refusing the rest s": round(ended - after_icons, 3)}
@@ -424,17 +343,6 @@ class ReliabilityTest(harness.WineTestCase):
             self.assertLess(figures[10000]["refusing the rest s"],
                             10 * figures[1000]["refusing the rest s"] + 2.0, figures)
 
-    def wait_until_count(self, run, message, count, timeout=120.0, poll=0.05):
-        wanted = message.encode(harness.ANSI) + b"\r\n"
-        deadline = time.monotonic() + timeout
-        while True:
-            data = log_bytes(run) or b""
-            if data.count(wanted) >= count:
-                return time.monotonic()
-            if time.monotonic() > deadline or not run.running():
-                raise AssertionError(f"{data.count(wanted)} of {count} {message!r}")
-            time.sleep(poll)
-
     def test_batch_line_of_one_megabyte(self):
         with self.fault_case("batch line of 1 MB"):
             head = NOTEPAD + " "
@@ -443,33 +351,24 @@ class ReliabilityTest(harness.WineTestCase):
             self.assertEqual(len(line), 1 << 20)
             run = self.start_with_icons("/BATCH:cmds.txt", files={"cmds.txt": batch_text([line])})
             command = line[:-len(tail)]
-            run.wait_for_log(f"Associated icon found to be '%systemroot%\\system32\\shell32.dll,0'")
+            run.wait_for_log(found(SHELL32_DEFAULT))
             trace = run.messages()
             # Both lines whole: nothing of the line is cut or lost on its way to the log.
             self.assertIn(read_line(line), trace)
             self.assertIn(adding(command), trace)
-            self.assertEqual(run.box_texts(), [])
-            self.assertIsNone(crash_report(run))
-            self.assertTrue(run.running())
+            self.assert_lives_on_without_a_box(run)
 
     # -- the command line -----------------------------------------------------------------
 
     def test_longest_command_line(self):
         with self.fault_case(f"command line of {COMMAND_LINE_CEILING:,} characters"):
-            run = harness.PerchletRun(self.session)
-            head = run.exe + " " + NOTEPAD + " "
-            run.cmdline = head + "q" * (COMMAND_LINE_CEILING - len(head))
-            before = self.session.tray_icons()
-            run.start()
-            self.addCleanup(run.close)
-            run.wait_until(lambda: self.session.wait_for_tray_icons(1, 0, before), 30, "the icon")
+            run, before = self.start_with_command_line("q", COMMAND_LINE_CEILING)
+            self.wait_for_docked(run, 1, before)
             arguments = run.cmdline[len(run.exe) + 1:]
             trace = run.messages()
-            self.assertIn(f"Perchlet command line is '{arguments}'", trace)
+            self.assertIn(command_line(arguments), trace)
             self.assertIn(adding(arguments), trace)
-            self.assertEqual(run.box_texts(), [])
-            self.assertIsNone(crash_report(run))
-            self.assertTrue(run.running())
+            self.assert_lives_on_without_a_box(run)
             run.kill()
 
         with self.fault_case("command line beyond the system's ceiling"):
@@ -477,24 +376,29 @@ class ReliabilityTest(harness.WineTestCase):
             # program runs; Wine hands on a megabyte cut to a 16-bit length, which the program
             # then takes like any other command line.
             for total in (COMMAND_LINE_CEILING + 1, 1 << 20):
-                run = harness.PerchletRun(self.session)
-                head = run.exe + " " + NOTEPAD + " "
-                run.cmdline = head + "r" * (total - len(head))
-                before = self.session.tray_icons()
-                run.start()
-                self.addCleanup(run.close)
-                run.wait_until(lambda: not run.running() or messages(run) and
-                               self.session.wait_for_tray_icons(1, 0, before), 30,
+                run, before = self.start_with_command_line("r", total)
+                run.wait_until(lambda: not run.running() or run.messages() and
+                               self.session.new_tray_icons(before), 30,
                                "the launch to end or the icon")
                 if run.running():
-                    traced = [m for m in messages(run) if m.startswith("Perchlet command line")]
+                    traced = [m for m in run.messages() if m.startswith(COMMAND_LINE)]
                     self.assertEqual(len(traced), 1)
-                    self.assertTrue(run.cmdline.startswith(run.exe + " " + traced[0][26:-1]))
+                    self.assertTrue(run.cmdline.startswith(run.exe + " " + traced[0][len(COMMAND_LINE):-1]))
                 else:
-                    self.assertIn("CreateProcessA failed", run.stderr_path.read_text(
-                        errors="replace"), total)
+                    self.assertIn("CreateProcessA failed", run.stderr_text(), total)
                     self.assertNotIn("started process", run.stdout_path.read_text(), total)
                 run.kill()
+
+    def start_with_command_line(self, letter, total):
+        """Starts a run whose whole command line is `total` characters long: the program, the
+        path of Notepad, and the letter as often as it takes. Returns it and the icons before."""
+        run = harness.PerchletRun(self.session)
+        head = run.exe + " " + NOTEPAD + " "
+        run.cmdline = head + letter * (total - len(head))
+        before = self.session.tray_icons()
+        run.start()
+        self.addCleanup(run.close)
+        return run, before
 
     # -- the registry ---------------------------------------------------------------------
 
@@ -508,8 +412,8 @@ class ReliabilityTest(harness.WineTestCase):
             self.assertEqual(len(value), 4096)
             self.register({".plrlong": value})
             run = self.start_with_icons("x.plrlong")
-            run.wait_for_log(f"Associated icon found to be '{value.lower()}'")
-            holding = self.session.unix_path(run.working_folder + "\\1.ico")
+            run.wait_for_log(found(value.lower()))
+            holding = run.holding_file(1)
             run.wait_until(holding.exists, 10, "the holding file")
             expected = (harness.build_dir() / "testicons" / "green.ico").read_bytes()
             self.assertEqual(holding.read_bytes(), expected)
@@ -530,14 +434,14 @@ class ReliabilityTest(harness.WineTestCase):
             before = self.session.tray_icons()
             run.start()
             self.addCleanup(run.close)
-            path = run.working_folder + "\\1.ico"
-            run.wait_until(lambda: self.session.wait_for_tray_icons(1, 0, before), 30, "the icon")
+            path = run.holding_path(1)
+            self.wait_for_docked(run, 1, before)
             run.wait_for_log(not_written(path))
-            self.assertEqual(run.box_texts(), [f"Failed to create icon holding file '{path}'"])
+            self.assertEqual(run.box_texts(), [holding_file_failed(path)])
             self.assertEqual(run.path(holding).read_bytes(), older)
             self.assertEqual(leftovers(run.path(holding).parent), [])
             run.kill()
-            self.release(holder)
+            end_tool(holder)
 
         with self.fault_case("holding file held open for a moment, as a scanner does"):
             run = harness.PerchletRun(self.session, NOTEPAD)
@@ -549,7 +453,7 @@ class ReliabilityTest(harness.WineTestCase):
             before = self.session.tray_icons()
             run.start()
             self.addCleanup(run.close)
-            run.wait_until(lambda: self.session.wait_for_tray_icons(1, 0, before), 30, "the icon")
+            self.wait_for_docked(run, 1, before)
             run.wait_until(lambda: holder.poll() is not None, 10, "the holder to let go")
             self.assertEqual(holder.returncode, 0)  # it saw the new copy before it let go
             run.wait_until(lambda: run.path(holding).read_bytes() != older, 10, "the new copy")
@@ -560,24 +464,24 @@ class ReliabilityTest(harness.WineTestCase):
 
         with self.fault_case("holding file's name taken by a folder"):
             run = self.start_with_icons(NOTEPAD, files={holding + "/keep.txt": b"kept"})
-            path = run.working_folder + "\\1.ico"
+            path = run.holding_path(1)
             run.wait_for_log(not_found(path))
-            self.assertEqual(run.box_texts(), [f"Failed to create icon holding file '{path}'"])
+            self.assertEqual(run.box_texts(), [holding_file_failed(path)])
             self.assertEqual(run.path(holding + "/keep.txt").read_bytes(), b"kept")
             self.assertEqual(leftovers(run.path(holding).parent), [])
 
         with self.fault_case("read-only holding file"):
             run = self.start_with_icons(NOTEPAD, files={holding: older},
                                         attributes={holding: "+r"})
-            path = run.working_folder + "\\1.ico"
-            run.wait_for_log(re.compile("^Associated icon found"))
+            path = run.holding_path(1)
+            run.wait_for_log(re.compile("^" + re.escape(ASSOCIATED_ICON_FOUND)))
             run.wait_until(lambda: run.path(holding).read_bytes() != older or run.boxes(), 10,
                            "the holding file replaced or a box")
             time.sleep(0.5)
             data = run.path(holding).read_bytes()
             if run.box_texts():
                 # Windows keeps a read-only file: it stays as it was and is not shown.
-                self.assertEqual(run.box_texts(), [f"Failed to create icon holding file '{path}'"])
+                self.assertEqual(run.box_texts(), [holding_file_failed(path)])
                 self.assertEqual(data, older)
                 run.wait_for_log(not_written(path))
             else:
@@ -592,11 +496,10 @@ class ReliabilityTest(harness.WineTestCase):
                                  {101: support.image(16, 16, 4, 5)})
             self.register({".plrold": self.session.windows_path(module) + ",0"})
             run = self.start_with_icons("x.plrold", files={holding: older})
-            path = run.working_folder + "\\1.ico"
+            path = run.holding_path(1)
             run.wait_for_log(not_written(path))
             self.assertEqual(run.box_texts(), [
-                "Damaged icon image in icon source file, '"
-                f"{self.session.windows_path(module).lower()}'"])
+                damaged_image(self.session.windows_path(module).lower())])
             self.assertEqual(run.path(holding).read_bytes(), older)
 
     # -- a killed process -----------------------------------------------------------------
@@ -605,7 +508,7 @@ class ReliabilityTest(harness.WineTestCase):
         lines = [f"{NOTEPAD},Icon {k}" for k in range(1, 31)]
         with self.fault_case("killed with SIGKILL during start-up"):
             first = self.start("/BATCH:cmds.txt", files={"cmds.txt": batch_text(lines)})
-            self.wait_for_bytes(first, read_line(lines[12]), timeout=60, poll=0.02)
+            self.wait_for_count(first, read_line(lines[12]), 1, 60, poll=0.02, answer=True)
             before_kill = log_bytes(first)
             pids = first.windows_pids()
             self.assertTrue(pids)
@@ -645,33 +548,17 @@ class ReliabilityTest(harness.WineTestCase):
                                     files={"cmds.txt": batch_text(lines)}, debug="+debugstr",
                                     answer=False, timeout=ticks * 0.8 + 120)
         run.wait_until(lambda: support.live_counts(run), 20, "the start-up counts")
-        dialog = None
-        for attempt in range(3):
-            self.session.click_icon(run.docked[-1], button=3)
-            time.sleep(1.0)
-            self.session.x("xdotool", "key", "Up", "Return")
-            dialog = self.wait_for_window(EXIT_DIALOG, 10)
-            if dialog is not None:
-                break
-            self.session.x("xdotool", "key", "Escape")
-        self.assertIsNotNone(dialog, "the exit question")
+        dialog = choose_last_menu_item(self.session, run, run.docked[-1],
+                                       lambda: self.session.windows_titled(EXIT_TITLE),
+                                       timeout=10)[0]
         run.wait_until(lambda: sum(c.when == "after a fade tick" for c in support.live_counts(run))
                        >= ticks, ticks * 0.8 * 2 + 30, f"{ticks} fade ticks")
         self.session.x("xdotool", "windowfocus", dialog, "key", "alt+y")
         run.wait_until(lambda: not run.running(), 20, "the program to end after Yes")
         self.assertEqual(run.exit_code, 0)
         counts = support.live_counts(run)
-        self.assertIn(f"Unloading {icons} icons and terminating...", run.messages())
+        self.assertIn(unloading(icons), run.messages())
         return counts
-
-    def wait_for_window(self, title, timeout):
-        deadline = time.monotonic() + timeout
-        while True:
-            found = self.session.x("xdotool", "search", "--onlyvisible", "--name",
-                                   "^" + re.escape(title) + "$").stdout.split()
-            if found or time.monotonic() > deadline:
-                return int(found[0]) if found else None
-            time.sleep(0.1)
 
     def test_gui_objects_balance_over_the_fade(self):
         for icons, ticks in ((3, 10), (30, 200)):

@@ -6,47 +6,26 @@ import datetime
 import re
 import sys
 import tempfile
-import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
-from trace_texts import adding, read_line  # noqa: E402
-from harness import APP_TITLE, batch_text  # noqa: E402
+from harness import batch_text  # noqa: E402
+from texts import (ADDING, COMMAND_LINE, EMPTY_COMMAND_LINE_BOX, INITIALIZING,  # noqa: E402
+                   MISSING_BATCH, OPENING_BATCH, READ_LINE, READING_OPTIONS, adding,
+                   command_line, expansion_failed, expansion_failed_box, malformed,
+                   missing_batch, opening_batch, options_not_found, read_line, setting_read,
+                   unrecognised_setting)
 
-INITIALIZING = f"{APP_TITLE} - Initializing!"
-READING_OPTIONS = "Reading Options..."
-EMPTY_COMMAND_LINE_BOX = ("Please supply an appropriate command line.\n\n"
-                          "Refer to the 'Getting started with Perchlet' document for full details")
 # The message intake writes; icon selection adds lines of its own in between.
-INTAKE = ("Perchlet command line is '", "Opening Batch command file '", "Read batch command line '",
-          "Adding new icon to Tray for '", "Couldn't find '")
-
-
-def options_not_found(run):
-    return f"Options file '{run.win_folder}\\Perchlet.ini' not found..."
+INTAKE = (COMMAND_LINE, OPENING_BATCH, READ_LINE, ADDING, MISSING_BATCH)
 
 
 def preamble(run):
     """The first lines of every run without an options file."""
-    return [INITIALIZING, READING_OPTIONS, options_not_found(run)]
-
-
-def command_line(text):
-    return f"Perchlet command line is '{text}'"
-
-
-def missing_batch(name):
-    return f"Couldn't find '{name}' file as specified on command line - exiting!"
-
-
-def malformed(line):
-    return (f"Command line '{line}' appears to be malformed\n\nPlease ensure that commands are "
-            "properly surrounded by matched quotes where neccessary")
-
-
+    return [INITIALIZING, READING_OPTIONS, options_not_found(f"{run.win_folder}\\Perchlet.ini")]
 
 
 def intake(messages):
@@ -61,17 +40,6 @@ class StartupTest(harness.WineTestCase):
 
     def assert_ends_by_itself(self, run):
         self.assertFalse(run.running(), "the program should have ended by itself")
-
-    def start_with_icons(self, args="", icons=1, last_message=None, **kwargs):
-        """Starts a run that makes tray icons, and waits for them and for its last expected trace
-        message. Such a run goes on until it is ended, which the test's clean-up does."""
-        before = self.session.tray_icons()
-        run = self.start(args, **kwargs)
-        if last_message is not None:
-            run.wait_for_log(last_message)
-        docked = self.session.wait_for_tray_icons(icons, besides=before)
-        self.assertEqual(len(docked), icons, f"tray icons docked; log: {run.messages()!r}")
-        return run
 
     # -- command intake ---------------------------------------------------------------------
 
@@ -128,7 +96,7 @@ class StartupTest(harness.WineTestCase):
                                        files={"cmds.txt": content})
                 self.assertEqual(run.box_texts(), [])
                 self.assertEqual(run.messages(), preamble(run) + [
-                    command_line(args), "Opening Batch command file 'cmds.txt'"])
+                    command_line(args), opening_batch("cmds.txt")])
                 self.assertEqual(run.exit_code, 0, "nothing to do is no failure")
 
     def test_batch_lines_are_taken_in_order(self):
@@ -144,7 +112,7 @@ class StartupTest(harness.WineTestCase):
         ]
         expected = [
             command_line("/BATCH:cmds.txt"),
-            "Opening Batch command file 'cmds.txt'",
+            opening_batch("cmds.txt"),
             read_line("C:\\windows\\notepad.exe,Notes"),
             adding("C:\\windows\\notepad.exe"),
             # Blanks before the ";" make it a command; a tab is no blank.
@@ -177,7 +145,7 @@ class StartupTest(harness.WineTestCase):
                                     files={"cmds.txt": batch_text([bad, good])})
         self.assertEqual(run.box_texts()[:1], [malformed(bad)])
         self.assertEqual(intake(run.messages()), [
-            command_line("/BATCH:cmds.txt"), "Opening Batch command file 'cmds.txt'",
+            command_line("/BATCH:cmds.txt"), opening_batch("cmds.txt"),
             read_line(bad), read_line(good), adding("C:\\windows\\notepad.exe")])
 
     # -- the trace log ----------------------------------------------------------------------
@@ -230,8 +198,8 @@ class StartupTest(harness.WineTestCase):
                                     "other messages are indented by three blanks")
         flush = [line.message for line in run.log_lines() if line.flush]
         self.assertGreaterEqual(len(flush), 2, flush)
-        self.assertTrue(flush[0].startswith("Warning: Unrecognised setting 'COLOUR'"))
-        self.assertTrue(flush[1].startswith("Error 5 ("))
+        self.assertEqual(flush[0], unrecognised_setting("COLOUR"))
+        self.assertRegex(flush[1], expansion_failed("50% off"))
 
     def test_working_folder(self):
         scratch = Path(tempfile.mkdtemp(prefix="perchlet-scratch-", dir=self.session.drive_c))
@@ -261,22 +229,18 @@ class StartupTest(harness.WineTestCase):
             ("any letter case, two settings on a line, an unknown key",
              "; Perchlet options\r\nclickmode=single\r\nExitDisabled=No,RightMouseMenuDisabled=false\r\n"
              "Colour=Blue\r\n",
-             ["ClickMode setting value read as 514", "ExitDisabled setting value read as True",
-              "RightMouseMenuDisabled setting value read as False",
-              "Warning: Unrecognised setting 'COLOUR' found in Perchlet.ini, ignoring."]),
+             [setting_read("ClickMode", 514), setting_read("ExitDisabled", True),
+              setting_read("RightMouseMenuDisabled", False), unrecognised_setting("COLOUR")]),
             ("section head, blanks around the equals sign",
              "[Options]\r\nClickMode = Single\r\n",
-             ["Warning: Unrecognised setting '' found in Perchlet.ini, ignoring.",
-              "Warning: Unrecognised setting 'CLICKMODE ' found in Perchlet.ini, ignoring."]),
+             [unrecognised_setting(""), unrecognised_setting("CLICKMODE ")]),
             ("comment with a comma, repeated key, item without an equals sign",
              "; see the notes, below\r\nClickMode=Double\r\nExitDisabled=False\r\nExitDisabled\r\n",
-             ["Warning: Unrecognised setting '' found in Perchlet.ini, ignoring.",
-              "ClickMode setting value read as 515", "ExitDisabled setting value read as False",
-              "ExitDisabled setting value read as True"]),
+             [unrecognised_setting(""), setting_read("ClickMode", 515),
+              setting_read("ExitDisabled", False), setting_read("ExitDisabled", True)]),
             ("a quoted item keeps its comma, lines ended by LF only",
              '"ClickMode=Single,Double"\nRightMouseMenuDisabled=\n',
-             ["ClickMode setting value read as 515",
-              "RightMouseMenuDisabled setting value read as True"]),
+             [setting_read("ClickMode", 515), setting_read("RightMouseMenuDisabled", True)]),
         ]
         for what, ini, expected in cases:
             with self.subTest(what):
@@ -304,14 +268,10 @@ class StartupTest(harness.WineTestCase):
 
     def test_expansion_failure_warns_and_adds_an_empty_command(self):
         run = self.start_with_icons("50% off", last_message=adding(""))
-        self.assertEqual(run.box_texts()[:1], [
-            "Warning - An error occurred while interpreting the '50% off' command line.\r\r"
-            "Please ensure that it is correctly formed."])
+        self.assertEqual(run.box_texts()[:1], [expansion_failed_box("50% off")])
         messages = run.messages()
         start = messages.index(command_line("50% off"))
-        self.assertRegex(messages[start + 1],
-                         r"^Error 5 \(.+\) occurred in subReplaceEnvironmentVars, "
-                         r"strCommand='50% off'$")
+        self.assertRegex(messages[start + 1], expansion_failed("50% off"))
         self.assertEqual(messages[start + 2], adding(""))
 
     def test_expansion_of_commands(self):

@@ -12,21 +12,20 @@ from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
+import desktop  # noqa: E402
 import harness  # noqa: E402
-import tray_support as ts  # noqa: E402
+import pictures  # noqa: E402
+import testtools  # noqa: E402
 from harness import batch_text  # noqa: E402
+from texts import (ADDING, CANCEL_ITEM, EMPTY_LAUNCH, EXIT_CANCELLED, EXIT_ITEM,  # noqa: E402
+                   EXIT_ONE, EXIT_SELECTED, EXIT_TITLE, LAUNCH_ITEM, LAUNCHING, NO_BUTTON,
+                   SECTION_END, YES_BUTTON, exit_many, launch_failed, launch_failed_box,
+                   launching, limit_reached, unloading)
+from waits import first_true  # noqa: E402
 
 CMD = "C:\\windows\\system32\\cmd.exe"
 TICK = 0.8  # the fade timer's interval
 RETRY = 2.0  # the interval of the tries of icons the shell refused
-SECTION_END = "-" * 75
-SINGULAR = "Exiting Perchlet will remove the icon currently managed by it. Are you sure?"
-
-
-def plural(count):
-    return (f"Exiting Perchlet will remove the {count} icons currently managed by it. "
-            "Are you sure?")
-
 
 def _resource_ids():
     text = (harness.REPO / "resources" / "resource_ids.h").read_text()
@@ -41,20 +40,14 @@ def marker_command(folder, name):
     return f"{CMD} /c echo x > {folder}\\{name}"
 
 
-def launching(target, parameters=""):
-    description = (f"(with parameters of '{parameters}')" if parameters else
-                   "(without parameters)")
-    return f"Launching '{target}' {description}"
-
-
 def launches(run):
-    return [message for message in run.messages() if message.startswith("Launching '")]
+    return [message for message in run.messages() if message.startswith(LAUNCHING)]
 
 
 class TrayTest(harness.WineTestCase):
 
     def setUp(self):
-        ts.Screen.use_folder(self.session, f"tray/{self._testMethodName}")
+        pictures.Screen.use_folder(self.session, f"tray/{self._testMethodName}")
         self._runs = []
 
     # -- runs -------------------------------------------------------------------------------
@@ -66,30 +59,29 @@ class TrayTest(harness.WineTestCase):
         # One run at a time: what an earlier case of the test left open would be in the way.
         for earlier in self._runs:
             earlier.kill()
-        ts.park_pointer(self.session)
+        desktop.park_pointer(self.session)
         # Icons of an earlier run that are still going away would move the new ones.
-        ts.poll(lambda: not self.session.tray_icons(), 10)
+        first_true(lambda: not self.session.tray_icons(), 10)
         before = self.session.tray_icons()
-        run = harness.PerchletRun(self.session, "/BATCH:cmds.txt", debug=debug)
-        lines = lines(run.win_folder) if callable(lines) else lines
-        run.files["cmds.txt"] = batch_text(lines)
-        if ini is not None:
-            run.files["Perchlet.ini"] = ini
-        run.start()
+        written = {}
+
+        def prepare(folder):
+            written["lines"] = lines(self.session.windows_path(folder)) if callable(lines) \
+                else lines
+            (folder / "cmds.txt").write_bytes(batch_text(written["lines"]).encode(harness.ANSI))
+        run = self.start("/BATCH:cmds.txt", prepare=prepare, debug=debug,
+                         files={} if ini is None else {"Perchlet.ini": ini})
         self._runs.append(run)
-        self.addCleanup(run.close, f"{self._testMethodName}.{run.folder.name}")
-        expected = len(lines) if icons is None else icons
+        expected = len(written["lines"]) if icons is None else icons
 
         def added():
-            return [m for m in run.messages() if m.startswith("Adding new icon to Tray for '")]
+            return [m for m in run.messages() if m.startswith(ADDING)]
         # Waiting on the log answers the message boxes that start-up may show.
         run.wait_until(lambda: len(added()) >= expected, 30, f"{expected} icon(s) added")
-        docked = self.session.wait_for_tray_icons(expected, besides=before)
-        self.assertEqual(len(docked), expected, f"icons docked; log: {run.messages()!r}")
+        docked = self.wait_for_docked(run, expected, before, 15)
         self.assertEqual(len(added()), expected)
-        self.assertTrue(ts.wait_for_drawn_icons(self.session, docked), "the icons are drawn")
-        # trayer makes one embedding window per icon, in the order the shell docks them.
-        return run, sorted(docked, key=lambda icon: icon.window)
+        self.assertTrue(pictures.wait_for_drawn_icons(self.session, docked), "the icons are drawn")
+        return run, docked
 
     def wait_for_launches(self, run, count, settle=0.8):
         """Waits for `count` launch traces in all, then a little longer to see that no more
@@ -105,28 +97,28 @@ class TrayTest(harness.WineTestCase):
     # -- the popup menu and the exit dialog -------------------------------------------------
 
     def open_menu(self, icon, name):
-        items, _ = ts.open_menu(self.session, icon, name)
+        items, _ = desktop.open_menu(self.session, icon, name)
         return items
 
     def wait_menu_closed(self):
-        self.assertTrue(ts.wait_menu_closed(self.session), "the popup menu should have closed")
+        self.assertTrue(desktop.wait_menu_closed(self.session), "the popup menu should have closed")
 
     def open_exit_dialog(self, run, icon, name):
         """Chooses "Exit Perchlet..." in the icon's menu; returns the dialog's X window and the
         time the item was clicked, which starts the fade timer."""
         items = self.open_menu(icon, name)
         chosen = time.monotonic()
-        ts.choose(self.session, items.exit)
-        dialogs = ts.poll(lambda: ts.exit_dialogs(self.session), 10)
+        desktop.choose(self.session, items.exit)
+        dialogs = first_true(lambda: desktop.exit_dialogs(self.session), 10)
         self.assertEqual(len(dialogs), 1, f"one exit dialog; log: {run.messages()!r}")
-        self.assertFalse(ts.popup_menus(self.session), "the menu has closed")
+        self.assertFalse(desktop.popup_menus(self.session), "the menu has closed")
         return dialogs[0], chosen
 
     def dialog_key(self, dialog, key):
         self.session.x("xdotool", "windowfocus", dialog, "key", key, check=True)
 
     def wait_dialog_closed(self):
-        self.assertTrue(ts.poll(lambda: not ts.exit_dialogs(self.session), 5),
+        self.assertTrue(first_true(lambda: not desktop.exit_dialogs(self.session), 5),
                         "the exit dialog should have closed")
 
     # -- tooltips ---------------------------------------------------------------------------
@@ -134,28 +126,21 @@ class TrayTest(harness.WineTestCase):
     def tooltip(self, icons, icon, name):
         """Hovers over an icon and returns the picture of the tooltip the shell shows."""
         session = self.session
-        ts.park_pointer(session)
-        ts.poll(lambda: not ts.tooltip_windows(session, icons), 5)
+        desktop.park_pointer(session)
+        first_true(lambda: not desktop.tooltip_windows(session, icons), 5)
         tips = []
         for attempt in range(4):
             # The tooltip needs the pointer to move over the icon; a nudge starts it again.
             x, y = icon.center
             session.x("xdotool", "mousemove", x + attempt % 2, y, check=True)
-            tips = ts.poll(lambda: ts.tooltip_windows(session, icons), 1.5)
+            tips = first_true(lambda: desktop.tooltip_windows(session, icons), 1.5)
             if tips:
                 break
         self.assertEqual(len(tips), 1, f"one tooltip over the icon at {icon.center}")
         rect = tips[0]
-        # Taken once two pictures in a row agree: the window is painted after it shows.
-        previous = None
-        for _ in range(10):
-            crop = ts.Screen.capture(session, name).crop(rect)
-            if crop == previous:
-                break
-            previous = crop
-            time.sleep(0.1)
-        ts.park_pointer(session)
-        return rect, crop
+        screen, _ = pictures.wait_for_steady(session, name, [rect], 2.0)
+        desktop.park_pointer(session)
+        return rect, screen.crop(rect)
 
     # -- docking, tooltips and the click ----------------------------------------------------
 
@@ -165,7 +150,7 @@ class TrayTest(harness.WineTestCase):
                     marker_command(folder, "entry2.txt"),
                     marker_command(folder, "entry3.txt") + ",Third"]
         run, icons = self.start_tray(lines, ini="ClickMode=SINGLE\r\n")
-        ts.Screen.capture(self.session, "three-icons")
+        pictures.Screen.capture(self.session, "three-icons")
         xs = [icon.x for icon in icons]
         self.assertIn(xs, (sorted(xs), sorted(xs, reverse=True)),
                       "the icons stand side by side in the order of the commands")
@@ -220,7 +205,7 @@ class TrayTest(harness.WineTestCase):
                     lambda folder: [marker_command(folder, "marker.txt")], ini=ini)
                 for action, expected in steps:
                     if action == "menu":
-                        ts.choose(self.session, self.open_menu(icon, "click-modes-menu").launch)
+                        desktop.choose(self.session, self.open_menu(icon, "click-modes-menu").launch)
                     else:
                         self.session.click_icon(icon, double=action == "double")
                     # Apart by more than the double-click time, so no two clicks pair up. An
@@ -243,19 +228,18 @@ class TrayTest(harness.WineTestCase):
         x, y = icons[0].center
         session.x("xdotool", "mousemove", x, y, "mousedown", "3", check=True)
         try:
-            self.assertTrue(ts.poll(lambda: ts.popup_menus(session), 5),
+            self.assertTrue(first_true(lambda: desktop.popup_menus(session), 5),
                             "the menu opens before the button is released")
         finally:
             session.x("xdotool", "mouseup", "3", check=True)
         session.x("xdotool", "key", "Escape", check=True)
         self.wait_menu_closed()
-        ts.park_pointer(session)
+        desktop.park_pointer(session)
 
         # "Launch!" launches the entry whose icon was clicked, not the newest one.
         items = self.open_menu(icons[0], "menu-entry1")
-        self.assertEqual(items.greyed, {"Launch!": False, "Cancel Menu": False,
-                                        "Exit Perchlet...": False})
-        ts.choose(session, items.launch)
+        self.assertEqual(items.greyed, {LAUNCH_ITEM: False, CANCEL_ITEM: False, EXIT_ITEM: False})
+        desktop.choose(session, items.launch)
         self.wait_menu_closed()
         self.assertEqual(self.wait_for_launches(run, 1), [
             launching(CMD, f"/c echo x > {run.win_folder}\\entry1.txt")])
@@ -263,19 +247,19 @@ class TrayTest(harness.WineTestCase):
         settled = len(run.messages())
 
         # "Cancel Menu", and a click elsewhere, close the menu and do nothing else.
-        ts.choose(session, self.open_menu(icons[1], "menu-cancel").cancel)
+        desktop.choose(session, self.open_menu(icons[1], "menu-cancel").cancel)
         self.wait_menu_closed()
         self.open_menu(icons[1], "menu-elsewhere")
-        ts.park_pointer(session)
+        desktop.park_pointer(session)
         # Wine grabs the pointer for a menu a moment after showing it, and a click before the
         # grab goes past the menu unseen: a menu that stays open gets a second click.
         session.click(400, 700)
-        if not ts.poll(lambda: not ts.popup_menus(session), 2):
+        if not first_true(lambda: not desktop.popup_menus(session), 2):
             session.click(400, 700)
         self.wait_menu_closed()
 
         # Launching entry 2 now adds its one trace line and nothing before it.
-        ts.choose(session, self.open_menu(icons[1], "menu-entry2").launch)
+        desktop.choose(session, self.open_menu(icons[1], "menu-entry2").launch)
         self.assertEqual(len(self.wait_for_launches(run, 2)), 2)
         self.assertEqual(run.messages()[settled:], [
             launching(CMD, f"/c echo x > {run.win_folder}\\entry2.txt")])
@@ -290,70 +274,69 @@ class TrayTest(harness.WineTestCase):
             lambda folder: [marker_command(folder, "marker.txt")],
             ini="ClickMode=SINGLE\r\nRightMouseMenuDisabled=True\r\n")
         session.click_icon(icon, button=3)
-        seen = ts.poll(lambda: ts.popup_menus(session), 1.5)
+        seen = first_true(lambda: desktop.popup_menus(session), 1.5)
         self.assertFalse(seen, "no menu with RightMouseMenuDisabled")
         session.click_icon(icon)
         self.assertEqual(len(self.wait_for_launches(run, 1)), 1)
-        self.assertFalse(ts.popup_menus(session))
+        self.assertFalse(desktop.popup_menus(session))
         run.kill()
 
         # ExitDisabled: the exit item is greyed and choosing it does nothing.
         run, (icon,) = self.start_tray(lambda folder: [marker_command(folder, "marker.txt")],
                                        ini="ExitDisabled=True\r\n")
         items = self.open_menu(icon, "menu-exit-disabled")
-        self.assertEqual(items.greyed, {"Launch!": False, "Cancel Menu": False,
-                                        "Exit Perchlet...": True})
-        ts.choose(session, items.exit)
-        self.assertFalse(ts.poll(lambda: ts.exit_dialogs(session), 2 * TICK))
+        self.assertEqual(items.greyed, {LAUNCH_ITEM: False, CANCEL_ITEM: False, EXIT_ITEM: True})
+        desktop.choose(session, items.exit)
+        self.assertFalse(first_true(lambda: desktop.exit_dialogs(session), 2 * TICK))
         session.x("xdotool", "key", "Escape", check=True)
         self.wait_menu_closed()
-        ts.choose(session, self.open_menu(icon, "menu-exit-disabled-launch").launch)
+        desktop.choose(session, self.open_menu(icon, "menu-exit-disabled-launch").launch)
         self.assertEqual(len(self.wait_for_launches(run, 1)), 1)
-        self.assertNotIn("Exit selected...", run.messages())
-        self.assertFalse(ts.exit_dialogs(session))
+        self.assertNotIn(EXIT_SELECTED, run.messages())
+        self.assertFalse(desktop.exit_dialogs(session))
 
     # -- exit -------------------------------------------------------------------------------
 
     def test_exit_question_and_yes(self):
         cases = [
             # (icons, question)
-            (1, SINGULAR),
-            (3, plural(3)),
+            (1, EXIT_ONE),
+            (3, exit_many(3)),
         ]
         for count, question in cases:
             with self.subTest(icons=count):
                 run, icons = self.start_tray([f"{CMD} /c rem {n}" for n in range(1, count + 1)])
                 settled = len(run.messages())
                 dialog, _ = self.open_exit_dialog(run, icons[-1], f"exit{count}-menu")
-                probed = ts.probe_window(self.session, ts.EXIT_TITLE)
+                probed = testtools.probe_window(self.session, EXIT_TITLE)
                 self.assertIsNotNone(probed)
                 self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], question)
                 self.assert_dialog_design(probed)
-                ts.Screen.capture(self.session, f"exit{count}-dialog")
+                pictures.Screen.capture(self.session, f"exit{count}-dialog")
 
                 # "Exit Perchlet..." again, from the first icon, while the question is open:
                 # still one question.
-                ts.choose(self.session, self.open_menu(icons[0], f"exit{count}-again").exit)
+                desktop.choose(self.session, self.open_menu(icons[0], f"exit{count}-again").exit)
                 self.wait_menu_closed()
-                self.assertFalse(ts.poll(lambda: len(ts.exit_dialogs(self.session)) > 1, 1.5),
+                self.assertFalse(first_true(lambda: len(desktop.exit_dialogs(self.session)) > 1, 1.5),
                                  "a second exit dialog")
-                self.assertEqual(ts.exit_dialogs(self.session), [dialog])
-                self.assertEqual(run.messages()[settled:], ["Exit selected..."])
+                self.assertEqual(desktop.exit_dialogs(self.session), [dialog])
+                self.assertEqual(run.messages()[settled:], [EXIT_SELECTED])
 
                 # A real click on "Yes".
                 self.session.click(*probed.rect_of(probed.child(IDS["IDC_BUTYES"])).center)
                 self.assertEqual(run.wait_for_exit(), 0)
                 self.assertEqual(run.messages()[settled:], [
-                    "Exit selected...", f"Unloading {count} icons and terminating...",
+                    EXIT_SELECTED, unloading(count),
                     SECTION_END])
-                self.assertTrue(ts.poll(lambda: not self.session.tray_icons(), 5),
+                self.assertTrue(first_true(lambda: not self.session.tray_icons(), 5),
                                 "no icon stays in the tray")
 
     def assert_dialog_design(self, probed):
         window = probed.fields
         style = int(window["style"], 16)
         exstyle = int(window["exstyle"], 16)
-        self.assertEqual(window["text"], ts.EXIT_TITLE)
+        self.assertEqual(window["text"], EXIT_TITLE)
         self.assertTrue(exstyle & 0x80, "a tool window (WS_EX_TOOLWINDOW)")
         self.assertFalse(style & 0x40000, "not resizable (WS_THICKFRAME)")
         self.assertFalse(style & 0x30000, "no minimise or maximise box")
@@ -367,7 +350,7 @@ class TrayTest(harness.WineTestCase):
         self.assertLessEqual(abs(frame.y * 2 + frame.height - screen_height), 1, "centred")
         yes = probed.child(IDS["IDC_BUTYES"])
         no = probed.child(IDS["IDC_BUTNO"])
-        self.assertEqual((yes["text"], no["text"]), ("&Yes", "&No"))
+        self.assertEqual((yes["text"], no["text"]), (YES_BUTTON, NO_BUTTON))
         self.assertLess(probed.rect_of(yes).x, probed.rect_of(no).x, "Yes stands left of No")
         self.assertEqual(int(window["focus"]), IDS["IDC_BUTNO"], "No has the focus")
 
@@ -375,7 +358,7 @@ class TrayTest(harness.WineTestCase):
         session = self.session
         run, icons = self.start_tray([f"{CMD} /c rem {n},Entry {n}" for n in (1, 2, 3)])
         settled = len(run.messages())
-        self.assertEqual(ts.crossed(ts.Screen.capture(session, "before"), icons), [False] * 3)
+        self.assertEqual(pictures.crossed(pictures.Screen.capture(session, "before"), icons), [False] * 3)
         _, tip_before = self.tooltip(icons, icons[1], "tooltip-before")
 
         dialog, chosen = self.open_exit_dialog(run, icons[0], "menu")
@@ -388,28 +371,28 @@ class TrayTest(harness.WineTestCase):
         self.assertTrue(normal, "the icons go back to their normal pictures at the next tick")
         # The reference for the normal pictures is one the shell has just drawn anew: at
         # docking, the tray may still show what was on the screen before in part of an icon.
-        normal_pictures = [normal.crop(ts.icon_rect(icon)) for icon in icons]
+        normal_pictures = [normal.crop(icon.rect) for icon in icons]
 
         # Escape is no answer: the question stays and the fade goes on. Waiting for the
         # normal pictures and then the crossed ones finds the start of a crossed phase.
         self.dialog_key(dialog, "Escape")
         self.assertTrue(self.wait_for_pictures(icons, False, 2 * TICK, "normal-after-escape"))
         self.assertTrue(self.wait_for_pictures(icons, True, 2 * TICK, "crossed-after-escape"))
-        self.assertEqual(ts.exit_dialogs(session), [dialog])
-        self.assertEqual(run.messages()[settled:], ["Exit selected..."])
+        self.assertEqual(desktop.exit_dialogs(session), [dialog])
+        self.assertEqual(run.messages()[settled:], [EXIT_SELECTED])
 
         # Enter answers No, here while the crossed pictures show: the fade stops and every
         # icon shows its normal picture at once.
         self.dialog_key(dialog, "Return")
-        run.wait_for_log("Exit cancelled!")
+        run.wait_for_log(EXIT_CANCELLED)
         self.wait_dialog_closed()
         self.assert_normal_for_a_while(icons, normal_pictures, "after-no")
 
         # The next question goes on from the phase where the last fade stopped: its first
         # tick shows the normal pictures, the crossed ones come one interval later.
         dialog, chosen = self.open_exit_dialog(run, icons[2], "menu-again")
-        probed = ts.probe_window(session, ts.EXIT_TITLE)
-        self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], plural(3))
+        probed = testtools.probe_window(session, EXIT_TITLE)
+        self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], exit_many(3))
         self.assertTrue(self.wait_for_pictures(icons, True, 3 * TICK + 0.5, "crossed-again"))
         second_fade = time.monotonic() - chosen
         self.assertGreater(second_fade - first_fade, TICK / 2,
@@ -420,7 +403,7 @@ class TrayTest(harness.WineTestCase):
         self.wait_dialog_closed()
         self.assert_normal_for_a_while(icons, normal_pictures, "after-alt-f4")
         self.assertEqual(run.messages()[settled:], [
-            "Exit selected...", "Exit cancelled!", "Exit selected...", "Exit cancelled!"])
+            EXIT_SELECTED, EXIT_CANCELLED, EXIT_SELECTED, EXIT_CANCELLED])
         self.assertTrue(run.running())
         self.assertEqual(len(session.tray_icons()), 3)
         _, tip_after = self.tooltip(icons, icons[1], "tooltip-after")
@@ -432,22 +415,20 @@ class TrayTest(harness.WineTestCase):
         """Takes screenshots until every icon shows its crossed (or every its normal) picture;
         returns that screenshot, or None when the time is up."""
         def look():
-            screen = ts.Screen.capture(self.session, name)
-            return screen if ts.crossed(screen, icons) == [crossed] * len(icons) else None
-        return ts.poll(look, timeout, interval=0.05)
+            screen = pictures.Screen.capture(self.session, name)
+            return screen if pictures.crossed(screen, icons) == [crossed] * len(icons) else None
+        return first_true(look, timeout, poll=0.05)
 
     def assert_normal_for_a_while(self, icons, normal_pictures, name):
         """Over more than two ticks, every icon keeps showing its normal picture."""
-        deadline = time.monotonic() + 2.5 * TICK
-        while True:
-            screen = ts.Screen.capture(self.session, name)
-            self.assertEqual(ts.crossed(screen, icons), [False] * len(icons), screen.path)
+        def look():
+            screen = pictures.Screen.capture(self.session, name)
+            self.assertEqual(pictures.crossed(screen, icons), [False] * len(icons), screen.path)
             for icon, normal in zip(icons, normal_pictures):
-                self.assertTrue(ts.same_picture(screen.crop(ts.icon_rect(icon)), normal),
+                self.assertTrue(pictures.same_picture(screen.crop(icon.rect), normal),
                                 f"the normal picture of the icon at {icon.x}; see {screen.path}")
-            if time.monotonic() > deadline:
-                break
-            time.sleep(0.2)
+            return False  # looks again until the time is up
+        first_true(look, 2.5 * TICK, poll=0.2)
 
     # -- launch failures --------------------------------------------------------------------
 
@@ -467,7 +448,7 @@ class TrayTest(harness.WineTestCase):
         com_setup = "trace:ole:CoInitializeEx 0000000000000000, 0x6"  # apartment, no OLE1 DDE
 
         def com_setups():
-            return run.stderr_path.read_text(errors="replace").count(com_setup)
+            return run.stderr_text().count(com_setup)
         self.assertEqual(com_setups(), 0)
         for (target, text), icon in zip(cases, icons):
             with self.subTest(target=target):
@@ -476,21 +457,19 @@ class TrayTest(harness.WineTestCase):
                 run.wait_for_boxes(shown + 1)
                 box = run.boxes()[shown]
                 self.assertFalse(box.truncated)
-                self.assertEqual(box.text, f"{launching(target)} failed unexpectedly.\r\r"
-                                           f"The error returned from Windows was '{text}'")
+                self.assertEqual(box.text, launch_failed_box(target, text))
                 messages = run.messages()
                 at = messages.index(launching(target))
                 self.assertEqual(messages[at + 1:],
-                                 [f"Error: Launch failed - Windows returned '{text}'"])
+                                 [launch_failed(text)])
 
         # An empty command is not handed to the shell: a warning in the trace, and no box.
         shown = len(run.boxes())
         settled = len(run.messages())
         self.session.click_icon(icons[-1])
-        warning = "Warning: Abandoning launch attempt as command to launch appears to be empty.."
-        run.wait_for_log(warning)
+        run.wait_for_log(EMPTY_LAUNCH)
         self.assertEqual(self.wait_for_launches(run, 0), [launching(t) for t, _ in cases])
-        self.assertEqual(run.messages()[settled:], [warning])
+        self.assertEqual(run.messages()[settled:], [EMPTY_LAUNCH])
         self.assertEqual(len(run.boxes()), shown)
         self.assertTrue(run.running())
         self.assertEqual(com_setups(), 1, "once, before the first launch")
@@ -506,23 +485,23 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(len(tips), 3)
 
         # The shell forgets the icons, as a restarted one has.
-        code, output = ts.forget_icons(session, run)
+        code, output = testtools.forget_icons(session, run)
         self.assertEqual(code, 0, output)
-        self.assertTrue(ts.poll(lambda: not session.tray_icons(), 10), "the icons went away")
+        self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
         self.assertTrue(run.running())
 
-        code, output = ts.broadcast_taskbar_created(session)
+        code, output = testtools.broadcast_taskbar_created(session)
         self.assertEqual(code, 0, output)
         back = session.wait_for_tray_icons(3)
         self.assertEqual(len(back), 3)
         self.assertFalse({icon.window for icon in back} & {icon.window for icon in icons},
                          "docked anew")
         # A second broadcast adds no icon twice.
-        code, output = ts.broadcast_taskbar_created(session)
+        code, output = testtools.broadcast_taskbar_created(session)
         self.assertEqual(code, 0, output)
-        self.assertFalse(ts.poll(lambda: len(session.tray_icons()) != 3, 1.5))
+        self.assertFalse(first_true(lambda: len(session.tray_icons()) != 3, 1.5))
         back = sorted(session.tray_icons(), key=lambda icon: icon.window)
-        ts.Screen.capture(session, "restart-back")
+        pictures.Screen.capture(session, "restart-back")
 
         # They are the same icons: their tooltips, and each launches its own entry.
         self.assertEqual({self.tooltip(back, icon, "restart-tip-after")[1] for icon in back},
@@ -540,7 +519,7 @@ class TrayTest(harness.WineTestCase):
         # Start-up: entries 1 and 2 refused, entry 3's addition taken but reported as failed
         # (a call that timed out). Then the tray takes what it is handed, except entry 1's
         # addition after the task bar is created again.
-        fake = ts.FakeTray(session, "RRL" + "F" * 5 + "R", "refusing")
+        fake = testtools.FakeTray(session, "RRL" + "F" * 5 + "R", "refusing")
         self.addCleanup(fake.stop)
         tips = {1: "Entry 1", 2: "Entry 2", 3: "Entry 3"}
         run, icons = self.start_tray([f"{CMD} /c rem {n},{tip}" for n, tip in tips.items()])
@@ -550,7 +529,7 @@ class TrayTest(harness.WineTestCase):
 
         def settled(count):
             # The tries are over: nothing more comes over two more retry intervals.
-            self.assertTrue(ts.poll(lambda: len(fake.requests()) >= count, 10), fake.records())
+            self.assertTrue(first_true(lambda: len(fake.requests()) >= count, 10), fake.records())
             time.sleep(2 * RETRY + 0.5)
             requests = fake.requests()
             self.assertEqual(len(requests), count, "no request after all icons are shown")
@@ -572,10 +551,10 @@ class TrayTest(harness.WineTestCase):
         self.assertFalse([m for m in run.messages() if m.startswith("Warning: ")])
 
         # The task bar is created again and refuses entry 1 once more: it comes back too.
-        code, output = ts.forget_icons(session, run)
+        code, output = testtools.forget_icons(session, run)
         self.assertEqual(code, 0, output)
-        self.assertTrue(ts.poll(lambda: not session.tray_icons(), 10), "the icons went away")
-        code, output = ts.broadcast_taskbar_created(session)
+        self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
+        code, output = testtools.broadcast_taskbar_created(session)
         self.assertEqual(code, 0, output)
         requests = settled(13)
         self.assertEqual(asked(requests[8:]), [
@@ -592,22 +571,20 @@ class TrayTest(harness.WineTestCase):
         lines = [f"{CMD} /c rem {n},Entry {n}" for n in range(1, 32)]
         run, icons = self.start_tray(lines, icons=30)
         # The refusal is the last thing start-up writes: no icon is added for it.
-        run.wait_for_log(f"Warning: Tray icon limit of 30 reached, ignoring command "
-                         f"'{CMD} /c rem 31'")
-        self.assertEqual(run.messages()[-1], "Warning: Tray icon limit of 30 reached, "
-                                             f"ignoring command '{CMD} /c rem 31'")
+        run.wait_for_log(limit_reached(f"{CMD} /c rem 31"))
+        self.assertEqual(run.messages()[-1], limit_reached(f"{CMD} /c rem 31"))
         self.assertEqual(len(self.session.tray_icons()), 30)
-        ts.Screen.capture(self.session, "thirty-icons")
+        pictures.Screen.capture(self.session, "thirty-icons")
 
         settled = len(run.messages())
         self.open_exit_dialog(run, icons[-1], "thirty-menu")
-        probed = ts.probe_window(self.session, ts.EXIT_TITLE)
-        self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], plural(30))
+        probed = testtools.probe_window(self.session, EXIT_TITLE)
+        self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], exit_many(30))
         self.session.click(*probed.rect_of(probed.child(IDS["IDC_BUTYES"])).center)
         self.assertEqual(run.wait_for_exit(), 0)
         self.assertEqual(run.messages()[settled:], [
-            "Exit selected...", "Unloading 30 icons and terminating...", SECTION_END])
-        self.assertTrue(ts.poll(lambda: not self.session.tray_icons(), 5))
+            EXIT_SELECTED, unloading(30), SECTION_END])
+        self.assertTrue(first_true(lambda: not self.session.tray_icons(), 5))
 
 
 if __name__ == "__main__":
