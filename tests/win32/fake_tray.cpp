@@ -38,6 +38,8 @@
 #include <cstring>
 #include <string>
 
+#include "escaped.h"
+
 namespace {
 
 constexpr char kTrayClass[] = "Shell_TrayWnd";
@@ -74,29 +76,6 @@ std::string hex(const BYTE* data, std::size_t size) {
     for (std::size_t i = 0; i < size; ++i) {
         out += digits[data[i] >> 4];
         out += digits[data[i] & 15];
-    }
-    return out;
-}
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            default:
-                out += c;
-        }
     }
     return out;
 }

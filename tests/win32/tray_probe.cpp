@@ -19,32 +19,11 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "escaped.h"
 #include <vector>
 
 namespace {
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string className(HWND window) {
     char name[256] = "";
