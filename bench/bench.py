@@ -541,7 +541,7 @@ def build_table(wine, sizes, core):
     table = Table()
     if wine:
         a, b = wine["Perchlet"], wine["floor"]
-        limits = {1: 1.15, 30: 1.3}
+        limits = {1: 1.15, 30: 1.2}
         for n in ICON_COUNTS:
             ta = [r["seconds"] for r in a[n]]
             tb = [r["seconds"] for r in b[n]]
