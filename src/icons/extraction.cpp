@@ -110,6 +110,25 @@ const std::string* chooseGroup(const std::vector<std::string>& names, std::int32
     return &names[static_cast<std::size_t>(intGroupIndex)];
 }
 
+// The system's own modules keep their icons in a companion file since Windows 10 1903, and the
+// system's resource loader reads them from there: a module without icon groups gives way to its
+// companion when that holds some.
+void takeCompanionGroups(Program& program, IconServices& services, const std::string& modulePath,
+                         std::unique_ptr<ResourceModule>& module, std::vector<std::string>& names) {
+    const std::string companionPath =
+        funcCompanionModulePath(modulePath, program.sys.env.variable("SystemRoot"));
+    if (companionPath.empty()) {
+        return;
+    }
+    if (std::unique_ptr<ResourceModule> companion = services.modules.open(companionPath)) {
+        std::vector<std::string> companionNames = companion->iconGroupNames();
+        if (!companionNames.empty()) {
+            module = std::move(companion);
+            names = std::move(companionNames);
+        }
+    }
+}
+
 bool extract(Program& program, IconServices& services, const std::string& strSourcePath,
              const std::string& strOutputPath, std::int32_t intGroupIndex, bool blnResourceId) {
     const auto warn = [&](const std::string& text) { program.showMessage(text, kIconWarning); };
@@ -121,19 +140,7 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
     }
     std::vector<std::string> names = module->iconGroupNames();
     if (names.empty()) {
-        // The system's own modules keep their icons in a companion file since Windows 10 1903,
-        // and the system's resource loader reads them from there.
-        const std::string companionPath =
-            funcCompanionModulePath(strSourcePath, program.sys.env.variable("SystemRoot"));
-        if (!companionPath.empty()) {
-            if (std::unique_ptr<ResourceModule> companion = services.modules.open(companionPath)) {
-                std::vector<std::string> companionNames = companion->iconGroupNames();
-                if (!companionNames.empty()) {
-                    module = std::move(companion);
-                    names = std::move(companionNames);
-                }
-            }
-        }
+        takeCompanionGroups(program, services, strSourcePath, module, names);
     }
     if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
         throw errors::overflow();  // the group count is a 16-bit number

@@ -59,6 +59,24 @@ IcoBuildStatus failureOf(ResourceStatus status) {
     return IcoBuildStatus::Built;
 }
 
+// The header, each entry as the group holds it but with the image's offset in the file instead
+// of its id, then the images in the same order.
+std::vector<std::uint8_t> writeIcoFile(std::span<const std::uint8_t> group,
+                                       const std::vector<Entry>& entries, std::size_t fileBytes) {
+    std::vector<std::uint8_t> file;
+    file.reserve(fileBytes);
+    file.insert(file.end(), group.begin(), group.begin() + kHeaderBytes);
+    for (const Entry& entry : entries) {
+        const auto copied = group.subspan(entry.at, kCopiedEntryBytes);
+        file.insert(file.end(), copied.begin(), copied.end());
+        appendU32(file, static_cast<std::uint32_t>(entry.offset));
+    }
+    for (const Entry& entry : entries) {
+        file.insert(file.end(), entry.image.begin(), entry.image.end());
+    }
+    return file;
+}
+
 }  // namespace
 
 IcoBuild buildIcoFile(std::span<const std::uint8_t> group, const IconImageLookup& images) {
@@ -116,17 +134,7 @@ IcoBuild buildIcoFile(std::span<const std::uint8_t> group, const IconImageLookup
         fileBytes += entry.bytesInResource;
     }
 
-    std::vector<std::uint8_t>& file = result.file;
-    file.reserve(fileBytes);
-    file.insert(file.end(), group.begin(), group.begin() + kHeaderBytes);
-    for (const Entry& entry : entries) {
-        const auto copied = group.subspan(entry.at, kCopiedEntryBytes);
-        file.insert(file.end(), copied.begin(), copied.end());
-        appendU32(file, static_cast<std::uint32_t>(entry.offset));
-    }
-    for (const Entry& entry : entries) {
-        file.insert(file.end(), entry.image.begin(), entry.image.end());
-    }
+    result.file = writeIcoFile(group, entries, fileBytes);
     result.status = IcoBuildStatus::Built;
     return result;
 }

@@ -18,6 +18,23 @@ IconChoice useDefault(Program& program, const std::string& strIconSpec, const st
     return {strIconSpec, true};
 }
 
+// The module path as the association names it, ready to open: without its quotes, "%1" as the
+// command's own file, a language resource file as the module it belongs to, expanded.
+std::string cleanModulePath(Program& program, std::string modulePath, const std::string& strCommand,
+                            const CommandAnalysis& analysis) {
+    if (modulePath.size() >= 2 && modulePath.front() == '"' && modulePath.back() == '"') {
+        modulePath = modulePath.substr(1, modulePath.size() - 2);
+    }
+    if (modulePath == "%1") {
+        // The type's icon is the file itself.
+        modulePath = analysis.launchTarget.empty() ? strCommand : analysis.launchTarget;
+    }
+    if (endsWith(modulePath, ".mui")) {
+        modulePath.resize(modulePath.size() - 4);
+    }
+    return subReplaceEnvironmentVars(program, modulePath);
+}
+
 }  // namespace
 
 IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,
@@ -79,17 +96,7 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
         return useDefault(program, strIconSpec,
                           "associated icon '" + association + "' names no file");
     }
-    if (modulePath.size() >= 2 && modulePath.front() == '"' && modulePath.back() == '"') {
-        modulePath = modulePath.substr(1, modulePath.size() - 2);
-    }
-    if (modulePath == "%1") {
-        // The type's icon is the file itself.
-        modulePath = analysis.launchTarget.empty() ? strCommand : analysis.launchTarget;
-    }
-    if (endsWith(modulePath, ".mui")) {
-        modulePath.resize(modulePath.size() - 4);
-    }
-    modulePath = subReplaceEnvironmentVars(program, modulePath);
+    modulePath = cleanModulePath(program, modulePath, strCommand, analysis);
 
     strIconSpec = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
     const bool written =
