@@ -9,6 +9,12 @@
 //         child   hwnd= id= class= rect=l,t,r,b enabled= visible= text=
 //       Rectangles are in screen pixels. Exit code 1 when no such window exists.
 //
+//   tray_probe.exe menus <program file name>
+//       Prints one line "menu  hwnd= rect=l,t,r,b" for each popup menu that program shows: a
+//       visible top-level window of the system's menu class. This is the window manager's own
+//       word, where the X server's view of a menu (its mapping, name and class hints) lags behind
+//       or differs from one machine to another. Rectangles are in screen pixels.
+//
 //   tray_probe.exe forget <window class> [<program path>]
 //       Deletes every notification icon (ids 1 to 64) of every top-level window of that class,
 //       of the program at that path only when one is given, the way a restarted shell has
@@ -101,18 +107,45 @@ struct Forget {
 
 constexpr UINT kHighestIconId = 64;
 
-bool programIs(HWND window, const std::string& program) {
+std::string programPath(HWND window) {
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
     HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
     if (process == nullptr) {
-        return false;
+        return "";
     }
     char path[MAX_PATH] = "";
     DWORD size = sizeof path;
     const bool known = QueryFullProcessImageNameA(process, 0, path, &size) != 0;
     CloseHandle(process);
-    return known && lstrcmpiA(path, program.c_str()) == 0;
+    return known ? path : "";
+}
+
+bool programIs(HWND window, const std::string& program) {
+    const std::string path = programPath(window);
+    return !path.empty() && lstrcmpiA(path.c_str(), program.c_str()) == 0;
+}
+
+BOOL CALLBACK printMenu(HWND window, LPARAM program) {
+    // "#32768" is the class of every popup menu's window.
+    if (className(window) != "#32768" || !IsWindowVisible(window)) {
+        return TRUE;
+    }
+    const std::string path = programPath(window);
+    const std::string name = path.substr(path.find_last_of("\\/") + 1);
+    if (lstrcmpiA(name.c_str(), reinterpret_cast<const char*>(program)) == 0) {
+        RECT rect{};
+        GetWindowRect(window, &rect);
+        std::printf("menu\thwnd=%p\trect=%s\n", static_cast<void*>(window), rectText(rect).c_str());
+    }
+    return TRUE;
+}
+
+int printMenus(const char* program) {
+    // Screen pixels, as the X server and the screenshots have them, at any DPI.
+    SetProcessDPIAware();
+    EnumWindows(printMenu, reinterpret_cast<LPARAM>(program));
+    return 0;
 }
 
 BOOL CALLBACK forgetIcon(HWND window, LPARAM context) {
@@ -147,11 +180,15 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "window") == 0) {
         return describeWindow(argv[2]);
     }
+    if (argc == 3 && std::strcmp(argv[1], "menus") == 0) {
+        return printMenus(argv[2]);
+    }
     if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "forget") == 0) {
         return forgetIcons(argv[2], argc == 4 ? argv[3] : nullptr);
     }
     std::fprintf(stderr,
                  "usage: tray_probe.exe window <title>\n"
+                 "       tray_probe.exe menus <program file name>\n"
                  "       tray_probe.exe forget <window class> [<program path>]\n");
     return 2;
 }

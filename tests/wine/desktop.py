@@ -5,6 +5,7 @@ import re
 import time
 from dataclasses import dataclass
 
+import testtools
 import texts
 from pictures import Rect, Screen
 from waits import first_true, wait_until
@@ -44,13 +45,10 @@ def wait_for_window(session, title, timeout=10.0):
 
 
 def popup_menus(session):
-    """Perchlet's viewable popup menus: its only windows that are ever shown besides the exit
-    dialog and message boxes, which have titles."""
-    menus = []
-    for window, rect in visible_windows(session, "perchlet.exe"):
-        if not session.x("xdotool", "getwindowname", window).stdout.strip():
-            menus.append(rect)
-    return menus
+    """Perchlet's visible popup menus, as Windows has them. The X server's view of a menu
+    window (its mapping, name and class hints) is not the same on every machine: a menu opened
+    on the icon whose menu chose "Exit Perchlet..." went unseen there."""
+    return testtools.probe_menus(session)
 
 
 def exit_dialogs(session):

@@ -80,6 +80,16 @@ def probe_window(session, title):
     return ProbedWindow(window, children) if window is not None else None
 
 
+def probe_menus(session, program="Perchlet.exe"):
+    """The popup menus the program shows, as the window manager has them: visible top-level
+    windows of the menu class, with their rectangles on the screen."""
+    code, text = _run_tool(session, "tray_probe.exe", "menus", program)
+    if code != 0:
+        raise RuntimeError(f"tray_probe.exe menus failed ({code}): {text!r}")
+    return [ProbedWindow.rect_of(dict(part.partition("=")[::2] for part in line.split("\t")[1:]))
+            for line in text.splitlines() if line.startswith("menu\t")]
+
+
 def forget_icons(session, run):
     """Makes the shell forget every icon of the run, as a restarted shell has."""
     return _run_tool(session, "tray_probe.exe", "forget", "frmCommon", run.exe)
