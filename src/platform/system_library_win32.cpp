@@ -24,8 +24,8 @@ void restrictLibrarySearch() {
     const auto setDefault =
         moduleFunction<SetDefaultDllDirectories>(kernel32(), "SetDefaultDllDirectories");
     // Where it is missing (Windows 7 without KB2533623) only the current folder can go. Either
-    // call fails only for an argument it does not know: every load of this program names
-    // System32 itself all the same, so a failure changes nothing that start-up could act on.
+    // call fails only for an argument it does not know; every system DLL this program loads
+    // names System32 itself all the same, so a failure leaves start-up nothing to act on.
     if (setDefault != nullptr) {
         setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
