@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/system_library_win32.h"
+
 namespace perchlet::win32 {
 
 void ensureCommonControls() {
@@ -10,14 +12,11 @@ void ensureCommonControls() {
         return;
     }
     loaded = true;
-    if (HMODULE library = LoadLibraryA("comctl32.dll")) {
-        using Init = void(WINAPI*)();
-        // Through void (*)(): the one function type any other converts to without a warning.
-        const auto init = reinterpret_cast<Init>(
-            reinterpret_cast<void (*)()>(GetProcAddress(library, "InitCommonControls")));
-        if (init != nullptr) {
-            init();
-        }
+    // By name: the manifest's version 6 of the library, not System32's older one.
+    using Init = void(WINAPI*)();
+    if (const auto init =
+            moduleFunction<Init>(loadSystemLibraryByName(L"comctl32.dll"), "InitCommonControls")) {
+        init();
     }
 }
 

@@ -2,34 +2,35 @@
 // a string longer than memory allows). The library's own versions build their exceptions on a
 // second string type that would add some 25 KiB to the program; these raise the program's own
 // run-time errors instead, which the procedure that traps errors reports, as it would any other.
-#include <bits/functexcept.h>
-
+// The linker sends every call of the library's helper to the wrapper of the same name
+// (--wrap, listed in CMakeLists.txt), so the library keeps its own definitions: a reference to
+// a helper not wrapped here still links.
 #include <new>
 
 #include "common/errors.h"
 
-namespace std {
+extern "C" {
 
-void __throw_bad_alloc() {
+[[noreturn]] void __wrap__ZSt17__throw_bad_allocv() {  // std::__throw_bad_alloc()
     throw std::bad_alloc();
 }
-void __throw_bad_array_new_length() {
+[[noreturn]] void __wrap__ZSt28__throw_bad_array_new_lengthv() {
     throw std::bad_alloc();
 }
-void __throw_length_error(const char*) {
+[[noreturn]] void __wrap__ZSt20__throw_length_errorPKc(const char*) {
     throw std::bad_alloc();  // more than memory could ever hold
 }
-void __throw_out_of_range(const char*) {
+[[noreturn]] void __wrap__ZSt20__throw_out_of_rangePKc(const char*) {
     throw perchlet::errors::subscriptOutOfRange();
 }
-void __throw_out_of_range_fmt(const char*, ...) {
+[[noreturn]] void __wrap__ZSt24__throw_out_of_range_fmtPKcz(const char*, ...) {
     throw perchlet::errors::subscriptOutOfRange();
 }
-void __throw_logic_error(const char*) {
+[[noreturn]] void __wrap__ZSt19__throw_logic_errorPKc(const char*) {
     throw perchlet::errors::invalidArgument();
 }
-void __throw_invalid_argument(const char*) {
+[[noreturn]] void __wrap__ZSt24__throw_invalid_argumentPKc(const char*) {
     throw perchlet::errors::invalidArgument();
 }
 
-}  // namespace std
+}  // extern "C"

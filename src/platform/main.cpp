@@ -4,12 +4,14 @@
 #include "common/program.h"
 #include "platform/icon_services_win32.h"
 #include "platform/services_win32.h"
+#include "platform/system_library_win32.h"
 #include "platform/tray_win32.h"
 #include "startup/startup.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     using namespace perchlet;
     using namespace perchlet::win32;
+    restrictLibrarySearch();  // before anything below can load a library
 
     Win32Environment environment;
     Win32Files files;

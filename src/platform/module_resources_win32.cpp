@@ -181,7 +181,17 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
             }
         }
     }
-    ModuleHandle module(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    // A bare name is still looked for in the folders the loader searched before start-up limited
+    // its search to System32: a data file runs no code, so any of them may hold it.
+    std::string located = path;
+    if (path.find_first_of("\\/") == std::string::npos) {
+        char found[MAX_PATH];
+        const DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, found, nullptr);
+        if (length > 0 && length < MAX_PATH) {  // 0: not found; more: the length it would need
+            located.assign(found, length);
+        }
+    }
+    ModuleHandle module(LoadLibraryExA(located.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) {
         return nullptr;
     }

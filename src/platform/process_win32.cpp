@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "platform/handles.h"
+#include "platform/system_library_win32.h"
 #include "startup/arguments.h"
 
 namespace perchlet::win32 {
@@ -25,17 +27,40 @@ std::string modulePath() {
 
 VersionRecord Win32Process::versionRecord() const {
     VersionRecord record;
-    const std::string path = modulePath();
+    // Loaded here from System32, not imported: an import of this DLL, which is no KnownDLL, is
+    // looked for beside the program first.
+    const ModuleHandle version(loadSystemLibrary(L"version.dll"));
+    using InfoSize = DWORD(WINAPI*)(const wchar_t*, DWORD*);
+    using Info = BOOL(WINAPI*)(const wchar_t*, DWORD, DWORD, void*);
+    using Query = BOOL(WINAPI*)(const void*, const wchar_t*, void**, UINT*);
+    const auto infoSize = moduleFunction<InfoSize>(version.get(), "GetFileVersionInfoSizeW");
+    const auto info = moduleFunction<Info>(version.get(), "GetFileVersionInfoW");
+    const auto query = moduleFunction<Query>(version.get(), "VerQueryValueW");
+    if (infoSize == nullptr || info == nullptr || query == nullptr) {
+        return record;
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) {
+            return record;
+        }
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const DWORD size = infoSize(path.c_str(), &ignored);
     std::vector<char> data(size);
-    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, data.data())) {
+    if (size == 0 || !info(path.c_str(), 0, size, data.data())) {
         return record;
     }
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) &&
-        fixed != nullptr) {
+    if (query(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed != nullptr) {
         record.major = HIWORD(fixed->dwFileVersionMS);
         record.minor = LOWORD(fixed->dwFileVersionMS);
         record.revision = LOWORD(fixed->dwFileVersionLS);
@@ -44,16 +69,23 @@ VersionRecord Win32Process::versionRecord() const {
         WORD language;
         WORD codePage;
     }* translation = nullptr;
-    if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
-                       reinterpret_cast<void**>(&translation), &length) &&
+    if (query(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
+              &length) &&
         length >= sizeof(Translation)) {
-        char key[64];
-        wsprintfA(key, "\\StringFileInfo\\%04x%04x\\ProductName", translation->language,
+        wchar_t key[64];
+        wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\ProductName", translation->language,
                   translation->codePage);
-        char* name = nullptr;
-        if (VerQueryValueA(data.data(), key, reinterpret_cast<void**>(&name), &length) &&
-            name != nullptr) {
-            record.productName = name;
+        wchar_t* name = nullptr;
+        if (query(data.data(), key, reinterpret_cast<void**>(&name), &length) && name != nullptr &&
+            length > 0) {
+            const int bytes =
+                WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
+            if (bytes > 0) {
+                record.productName.resize(static_cast<std::size_t>(bytes));
+                WideCharToMultiByte(CP_ACP, 0, name, -1, record.productName.data(), bytes, nullptr,
+                                    nullptr);
+                record.productName.resize(static_cast<std::size_t>(bytes) - 1);  // the NUL
+            }
         }
     }
     return record;

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/system_library_win32.h"
+
 namespace perchlet::win32 {
 
 namespace {
@@ -17,13 +19,9 @@ void initialiseComOnce() {
         return;
     }
     done = true;
-    HMODULE ole = LoadLibraryA("ole32.dll");
-    if (ole == nullptr) {
-        return;
-    }
     using CoInitializeExFunction = HRESULT(WINAPI*)(void*, DWORD);
-    const auto initialise = reinterpret_cast<CoInitializeExFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(ole, "CoInitializeEx")));
+    const auto initialise =
+        moduleFunction<CoInitializeExFunction>(loadSystemLibrary(L"ole32.dll"), "CoInitializeEx");
     constexpr DWORD kApartmentThreaded = 0x2;  // COINIT_APARTMENTTHREADED
     constexpr DWORD kDisableOle1Dde = 0x4;     // COINIT_DISABLE_OLE1DDE
     // S_OK, or S_FALSE when already initialised; both stay so until the process ends. The

@@ -39,12 +39,14 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
 
 void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
                               std::string& strIconSpec) {
-    if (lngIconCount_ >= kMaxTrayEntries) {
+    if (entries_.full()) {
         program_.subWriteTrace("Warning: Tray icon limit of " + std::to_string(kMaxTrayEntries) +
                                " reached, ignoring command '" + strCommand + "'");
         return;
     }
-    const std::int32_t n = ++lngIconCount_;
+    // Counted once stored, not before: a box shown while its icon is chosen lets the user act on
+    // the icons already shown, and an exit chosen then must not meet this entry half-made.
+    const std::int32_t n = entries_.nextNumber();
     program_.subWriteTrace("Adding new icon to Tray for '" + strCommand + "'");
     try {
         frmCommon();  // the window the shell reports this icon's mouse events to
@@ -58,7 +60,7 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
         if (strToolTip.empty()) {
             strToolTip = strCommand;
         }
-        entries_[n] = std::move(entry);
+        entries_.store(std::move(entry));
         // The shell gets the icons together once start-up has made them: it shows a run of
         // additions much sooner than the same additions spaced out by the work between them.
         // A slow start-up still shows what it has made every quarter second.
@@ -67,9 +69,7 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
             showNewIcons();
         }
     } catch (const RunError& error) {
-        // Leave no half-built entry behind; the next command still gets its icon.
-        entries_[n].reset();
-        --lngIconCount_;
+        // The entry was never stored: the next command gets its number and its icon.
         program_.reportError(error, "AddIconToTray");
     }
 }
@@ -77,7 +77,7 @@ void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
 void TrayIcons::showNewIcons() {
     for (std::size_t index = 0; index < newIconCount_; ++index) {
         const std::int32_t n = newIcons_[index];
-        if (const TrayEntry* entry = entries_[n].get()) {
+        if (const TrayEntry* entry = entries_.find(n)) {
             frmCommon_->shell.add(n, entry->picTrayIcon->get(), entry->labelToolTip,
                                   entry->command);
         }
@@ -87,22 +87,23 @@ void TrayIcons::showNewIcons() {
 }
 
 void TrayIcons::unloadEntry(std::int32_t n) {
-    if (entries_[n]) {
+    if (entries_.find(n) != nullptr) {
         frmCommon_->shell.remove(n);
-        entries_[n].reset();
+        entries_.remove(n);
     }
 }
 
 void TrayIcons::removeAllIcons() {
     newIconCount_ = 0;
-    for (std::int32_t n = 1; n <= lngIconCount_; ++n) {
+    for (std::int32_t n = 1; n <= lngIconCount(); ++n) {
         unloadEntry(n);
     }
 }
 
 void TrayIcons::iconEvent(UINT id, UINT mouseMessage) {
     const auto n = static_cast<std::int32_t>(id);
-    if (n < 1 || n > lngIconCount_ || !entries_[n]) {
+    TrayEntry* entry = entries_.find(n);
+    if (entry == nullptr) {
         return;
     }
     switch (decideTrayEvent(mouseMessage, program_.options)) {
@@ -110,7 +111,7 @@ void TrayIcons::iconEvent(UINT id, UINT mouseMessage) {
             launchEntry(n);
             break;
         case TrayAction::OpenMenu:
-            if (const int index = entries_[n]->mnuPopup.show(frmCommon().window.hwnd())) {
+            if (const int index = entry->mnuPopup.show(frmCommon().window.hwnd())) {
                 mnuVisible_Click(n, index);
             }
             break;
@@ -155,12 +156,12 @@ void TrayIcons::exitRequest() {
     program_.subWriteTrace("Exit selected...");
     fadeFaultReported_ = false;
     frmCommon().window.startTimer(kFadeTimer, kFadeInterval);
-    exitDialog_.ask(exitQuestion(lngIconCount_));
+    exitDialog_.ask(exitQuestion(lngIconCount()));
 }
 
 void TrayIcons::tmrFade_Timer() {
     const char* direction = frmCommon().phase.tick();
-    const std::int32_t count = lngIconCount_;
+    const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
         subFade(index, direction);
     }
@@ -169,7 +170,7 @@ void TrayIcons::tmrFade_Timer() {
 
 void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
     try {
-        TrayEntry* entry = index >= 1 && index <= kMaxTrayEntries ? entries_[index].get() : nullptr;
+        TrayEntry* entry = entries_.find(index);
         if (entry == nullptr || !frmCommon_ || !frmCommon_->window.alive()) {
             SetLastError(ERROR_INVALID_WINDOW_HANDLE);
             raiseLastError();
@@ -192,16 +193,16 @@ void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
 
 void TrayIcons::subStopFade() {
     frmCommon().window.stopTimer(kFadeTimer);
-    const std::int32_t count = lngIconCount_;
+    const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
         subFade(index, "Down");
     }
 }
 
 void TrayIcons::subShutdown() {
-    program_.subWriteTrace(shutdownTraceLine(lngIconCount_));
+    program_.subWriteTrace(shutdownTraceLine(lngIconCount()));
     program_.subWriteTrace(kSectionEnd);
-    const std::int32_t count = lngIconCount_;
+    const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
         unloadEntry(index);
     }

@@ -18,6 +18,7 @@
 #include "platform/shell_icons_win32.h"
 #include "platform/tray_pictures_win32.h"
 #include "startup/startup.h"
+#include "tray/entry_table.h"
 #include "tray/launch.h"
 #include "tray/tray_logic.h"
 
@@ -52,7 +53,7 @@ public:
     // What start-up has made so far shows while a box waits.
     void beforeBox() override { showNewIcons(); }
 
-    bool anyWindow() const { return lngIconCount_ > 0 || frmCommon_ != nullptr; }
+    bool anyWindow() const { return lngIconCount() > 0 || frmCommon_ != nullptr; }
 
 private:
     // The hidden window and what lives with it, made with the first entry.
@@ -88,8 +89,8 @@ private:
     IconServices& icons_;
     HINSTANCE instance_;
     std::unique_ptr<Common> frmCommon_;
-    std::int32_t lngIconCount_ = 0;
-    std::array<std::unique_ptr<TrayEntry>, kMaxTrayEntries + 1> entries_;
+    std::int32_t lngIconCount() const { return entries_.count(); }
+    TrayEntryTable<TrayEntry> entries_;
     std::array<std::string, kMaxTrayEntries + 1> strLaunchTargets_;
     std::array<std::string, kMaxTrayEntries + 1> strLaunchParameters_;
     ExitDialog exitDialog_{instance_, program_, *this};

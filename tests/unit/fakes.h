@@ -1,5 +1,6 @@
 #pragma once
 // Small stand-ins for the system, so the core runs under test on any machine.
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -35,8 +36,13 @@ struct ShownBox {
 class FakeMessageBoxes : public MessageBoxes {
 public:
     std::vector<ShownBox> shown;
+    // What the user does while a box waits: its message loop runs the program's windows.
+    std::function<void()> whileShown;
     void show(const std::string& prompt, unsigned flags, const std::string& title) override {
         shown.push_back({prompt, flags, title});
+        if (whileShown) {
+            whileShown();
+        }
     }
 };
 

@@ -2,6 +2,9 @@
 
 #include "exit/fade.h"
 #include "fakes.h"
+#include "icon_fakes.h"
+#include "icons/icon_choice.h"
+#include "tray/entry_table.h"
 #include "tray/launch.h"
 #include "tray/tray_logic.h"
 
@@ -86,6 +89,44 @@ TEST(Fade, AlternatesAndCarriesItsPhaseOverAStop) {
     for (const char* word : {"Down", "", "U", "Upp", " up"}) {
         EXPECT_FALSE(isFadeUp(word)) << word;
     }
+}
+
+// A box shown while an entry's icon is chosen runs a message loop, in which the user may choose
+// "Exit Perchlet..." on an icon already shown: the question and the fade meet only whole entries.
+TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
+    testing::FakeSystem system;
+    system.openLog();
+    testing::FakeIconServices icons;
+    TrayEntryTable<std::string> entries;
+    ASSERT_EQ(entries.store(std::make_unique<std::string>("first")), 1);
+    std::string question;
+    std::vector<std::string> faded;
+    system.boxes.whileShown = [&] {
+        question = exitQuestion(entries.count());
+        for (std::int32_t n = 1; n <= entries.count(); ++n) {
+            faded.push_back(entries.find(n) != nullptr ? *entries.find(n) : "missing");
+        }
+    };
+    const std::string command = "C:\\Gone\\missing.exe";  // its icon source is not there
+    std::string iconSpec;
+    const std::int32_t n = entries.nextNumber();
+    funcChooseIcon(system.program, icons.services, command, analyseCommand(command), iconSpec, n);
+    ASSERT_EQ(system.boxes.shown.size(), 1u);
+    EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
+    EXPECT_EQ(question, exitQuestion(1));
+    EXPECT_EQ(faded, std::vector<std::string>{"first"});
+
+    // Stored, it counts; a removed entry keeps its number from being given again.
+    EXPECT_EQ(entries.store(std::make_unique<std::string>("second")), n);
+    entries.remove(1);
+    EXPECT_EQ(entries.find(1), nullptr);
+    EXPECT_EQ(*entries.find(2), "second");
+    EXPECT_EQ(entries.find(3), nullptr);
+    EXPECT_EQ(entries.nextNumber(), 3);
+    while (entries.store(std::make_unique<std::string>("more")) != 0) {
+    }
+    EXPECT_EQ(entries.count(), kMaxTrayEntries);
+    EXPECT_TRUE(entries.full());
 }
 
 class Launching : public ::testing::Test {

@@ -49,6 +49,27 @@ class StartupTest(harness.WineTestCase):
         self.assertEqual(run.messages(), preamble(run) + [command_line("")])
         self.assertEqual(run.exit_code, 1, "a run that could not start says so to its caller")
 
+    def test_a_version_dll_beside_the_program_never_serves_it(self):
+        # Windows looks beside a program first for a DLL that is no KnownDLL; Wine does so under
+        # this override. The planted copy writes down each module that calls it. Two readers
+        # beside it show that this can fail: an import of version.dll is served by the copy.
+        overrides = {"WINEDLLOVERRIDES": "mscoree,mshtml=;version=n,b"}
+        tools = harness.build_dir() / "testtools"
+        readers = ("version_import_reader.exe", "version_system_reader.exe")
+        files = {name: (tools / name).read_bytes() for name in readers}
+        files["version.dll"] = (tools / "planted" / "version.dll").read_bytes()
+        run = self.run_to_exit("", files=files, wine_env=overrides)
+        self.assertEqual(run.messages(), preamble(run) + [command_line("")],
+                         "the version read from System32's version.dll, as before")
+        for reader in readers:
+            proc = harness._spawn(["wine", str(run.path(reader))], self.session.env(**overrides),
+                                  run.path(reader + ".txt"))
+            self.assertEqual(proc.wait(timeout=60), 0, reader)
+        callers = run.path("version-callers.txt").read_text().lower()
+        self.assertIn("\\version_import_reader.exe\n", callers)
+        self.assertNotIn("\\version_system_reader.exe\n", callers)
+        self.assertNotIn("\\perchlet.exe\n", callers)
+
     def test_leading_blank_makes_the_switch_part_of_a_command(self):
         # Two blanks after the program's name: the argument text starts with one.
         run = self.start_with_icons(" /BATCH:cmds.txt", last_message=adding(" /BATCH:cmds.txt"),
