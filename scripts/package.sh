@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Makes the release of the checked-out commit: dist/Perchlet-<version>-windows-x64.zip and
-# -windows-x86.zip, and dist/SHA256SUMS. Changes not committed are left out, and every byte
-# follows from the commit, so a second build anywhere else gives the same files.
+# -windows-x86.zip, and dist/SHA256SUMS. Changes not committed are left out. The commit is built
+# twice, in two folders, one after the other and in another time zone, and nothing is written
+# unless both give the same bytes and no build folder shows in the programs.
 #   PERCHLET_DIST    where the archives go (dist/)
-#   PERCHLET_WORK    the scratch folder the commit is built in (build/package/), emptied first
+#   PERCHLET_WORK    the scratch folder the builds are made in (build/package/), emptied first
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -20,23 +21,21 @@ if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "package.sh: packaging commit ${commit:0:12}; uncommitted changes are left out" >&2
 fi
 
-rm -rf "$work"
-mkdir -p "$work/src" "$dist"
-git archive "$commit" | tar -x -C "$work/src"
-for arch in x64 x86; do
-    (cd "$work/src" && cmake --preset "windows-$arch" >/dev/null &&
-        cmake --build --preset "windows-$arch" --target Perchlet)
-done
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$work/src/build/windows-x64/CMakeCache.txt")
-[ -n "$version" ] || { echo "package.sh: no project version in the build" >&2; exit 1; }
-
-rm -f "$dist"/Perchlet-*-windows-*.zip "$dist/SHA256SUMS"
-for arch in x64 x86; do
-    src=$work/src
-    python3 - "$dist/Perchlet-$version-windows-$arch.zip" \
-        "Perchlet.exe=$src/build/windows-$arch/Perchlet.exe" "README.txt=$src/docs/guide.txt" \
-        "LICENSE=$src/LICENSE" "examples/Perchlet.ini=$src/examples/Perchlet.ini" \
-        "examples/sample-batch.txt=$src/examples/sample-batch.txt" <<'PYTHON'
+# Builds the commit in folder $1 and writes its archives and sums into $1/dist.
+build_release() {
+    local src=$1/src
+    mkdir -p "$src" "$1/dist"
+    git archive "$commit" | tar -x -C "$src"
+    for arch in x64 x86; do
+        (cd "$src" && cmake --preset "windows-$arch" >/dev/null &&
+            cmake --build --preset "windows-$arch" --target Perchlet)
+    done
+    version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$src/build/windows-x64/CMakeCache.txt")
+    for arch in x64 x86; do
+        python3 - "$1/dist/Perchlet-$version-windows-$arch.zip" \
+            "Perchlet.exe=$src/build/windows-$arch/Perchlet.exe" "README.txt=$src/docs/guide.txt" \
+            "LICENSE=$src/LICENSE" "examples/Perchlet.ini=$src/examples/Perchlet.ini" \
+            "examples/sample-batch.txt=$src/examples/sample-batch.txt" <<'PYTHON'
 import os
 import sys
 import time
@@ -55,5 +54,22 @@ with zipfile.ZipFile(sys.argv[1], "w") as archive:
         entry.external_attr = 0x20  # the archive attribute, as Windows sets it
         archive.writestr(entry, data, compress_type=zipfile.ZIP_STORED)
 PYTHON
-done
-(cd "$dist" && sha256sum Perchlet-"$version"-windows-*.zip >SHA256SUMS && cat SHA256SUMS)
+    done
+    (cd "$1/dist" && sha256sum Perchlet-*.zip >SHA256SUMS)
+}
+
+rm -rf "$work"
+build_release "$work/first"
+TZ=Pacific/Kiritimati build_release "$work/second"
+cmp "$work/first/src/build/windows-x64/Perchlet.exe" "$work/second/src/build/windows-x64/Perchlet.exe"
+cmp "$work/first/src/build/windows-x86/Perchlet.exe" "$work/second/src/build/windows-x86/Perchlet.exe"
+diff -r "$work/first/dist" "$work/second/dist"
+if strings -a "$work"/*/src/build/windows-*/Perchlet.exe | grep -F "$work"; then
+    echo "package.sh: a program names its build folder" >&2
+    exit 1
+fi
+mkdir -p "$dist"
+rm -f "$dist"/Perchlet-*-windows-*.zip "$dist/SHA256SUMS"
+cp "$work/first/dist"/* "$dist/"
+echo "Two builds of ${commit:0:12} gave the same bytes; $dist holds:"
+cat "$dist/SHA256SUMS"
