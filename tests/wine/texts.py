@@ -6,12 +6,12 @@ import os
 import re
 from pathlib import Path
 
-# The version as CMake's project() gives it to the program.
-_CACHE = Path(os.environ.get("PERCHLET_BUILD", Path(__file__).resolve().parents[2] / "build" /
-                             "windows-x64")) / "CMakeCache.txt"
-_VERSION = re.search(r"^CMAKE_PROJECT_VERSION:STATIC=(.*)$", _CACHE.read_text() if
-                    _CACHE.exists() else "", re.MULTILINE)
-APP_TITLE = f"Perchlet! v{_VERSION and _VERSION.group(1)}"  # also the title of its message boxes
+# The version CMake's project() gives the program, from the build's cache.
+_BUILD = os.environ.get("PERCHLET_BUILD", Path(__file__).resolve().parents[2] / "build/windows-x64")
+_CACHE = Path(_BUILD, "CMakeCache.txt")
+_VERSION = re.findall(r"^CMAKE_PROJECT_VERSION:STATIC=(.*)$",
+                      _CACHE.read_text() if _CACHE.exists() else "", re.MULTILINE)
+APP_TITLE = f"Perchlet! v{''.join(_VERSION)}"  # also the title of its message boxes
 EXIT_TITLE = "Exit Perchlet?"
 
 # -- the popup menu and the exit question ---------------------------------------------------------
