@@ -61,8 +61,9 @@ PYTHON
 rm -rf "$work"
 build_release "$work/first"
 TZ=Pacific/Kiritimati build_release "$work/second"
-cmp "$work/first/src/build/windows-x64/Perchlet.exe" "$work/second/src/build/windows-x64/Perchlet.exe"
-cmp "$work/first/src/build/windows-x86/Perchlet.exe" "$work/second/src/build/windows-x86/Perchlet.exe"
+for arch in x64 x86; do
+    cmp "$work"/{first,second}/src/build/windows-$arch/Perchlet.exe
+done
 diff -r "$work/first/dist" "$work/second/dist"
 if strings -a "$work"/*/src/build/windows-*/Perchlet.exe | grep -F "$work"; then
     echo "package.sh: a program names its build folder" >&2
