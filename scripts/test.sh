@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the unit tests (also under AddressSanitizer and
 # UBSan), the end-to-end tests of the Windows program under Wine with a real tray, and a short
-# bounded fuzzing of the core (about a minute per target).
+# bounded fuzzing of the core (about a minute per target), and the release built twice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -17,6 +17,9 @@ ctest --test-dir build/native-sanitize -L unit --output-on-failure
 
 echo "== Fuzzing the core: seed replay and a bounded run per target"
 bash scripts/fuzz.sh short
+
+echo "== Release: the archives of this commit, built twice and compared"
+bash scripts/package.sh
 
 # Last, so that its summary closes the output.
 echo "== Unit tests and end-to-end tests under Wine"

@@ -47,7 +47,7 @@ TEST(Expansion, ALonePercentSignWithTextAfterItIsReportedAndGivesEmptyText) {
               "Warning - An error occurred while interpreting the '50% off' command line.\r\r"
               "Please ensure that it is correctly formed.");
     EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
-    EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+    EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v4.2.7");
 }
 
 }  // namespace

@@ -88,7 +88,7 @@ public:
 
 class FakeProcess : public Process {
 public:
-    VersionRecord version{"Perchlet!", 1, 1, 0};
+    VersionRecord version{"Perchlet!", 4, 2, 7};  // fields that differ; not the release's
     std::string arguments;
     std::string exeFolder = "C:\\Apps";
     std::string tempFolder = "C:\\Windows\\Temp";
@@ -129,7 +129,7 @@ struct FakeSystem {
 
     // Opens a trace log as start-up would, with the program's title set.
     void openLog() {
-        program.strAppTitle = "Perchlet! v1.1.0";
+        program.strAppTitle = "Perchlet! v4.2.7";
         program.strDataFolder = "C:\\Data\\Perchlet";
         program.logFile = files.openAppend(kLogPath);
     }

@@ -173,7 +173,7 @@ TEST(FileAssociation, ReportsARunTimeErrorAndGivesEmptyText) {
     ASSERT_EQ(system.boxes.shown.size(), 1u);
     EXPECT_EQ(system.boxes.shown[0].prompt, report);
     EXPECT_EQ(system.boxes.shown[0].flags, kIconError);
-    EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+    EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v4.2.7");
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ TEST(Extraction, WarnsOfUnusableSourcesAndWritesNothing) {
         ASSERT_EQ(x.system.boxes.shown.size(), 1u) << c.what;
         EXPECT_EQ(x.system.boxes.shown[0].prompt, c.prompt) << c.what;
         EXPECT_EQ(x.system.boxes.shown[0].flags, kIconWarning) << c.what;
-        EXPECT_EQ(x.system.boxes.shown[0].title, "Perchlet! v1.1.0") << c.what;
+        EXPECT_EQ(x.system.boxes.shown[0].title, "Perchlet! v4.2.7") << c.what;
         EXPECT_TRUE(x.system.traceMessages().empty()) << c.what;
         EXPECT_EQ(x.icons.holdingFiles.files, (std::map<std::string, Bytes>{{kOut, {1, 2, 3}}}))
             << c.what;

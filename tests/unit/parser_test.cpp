@@ -78,7 +78,7 @@ TEST(Parser, RunTimeErrorsAreTracedShownAndRejectTheLine) {
         ASSERT_EQ(system.boxes.shown.size(), 1u) << c.line;
         EXPECT_EQ(system.boxes.shown[0].prompt, c.report);
         EXPECT_EQ(system.boxes.shown[0].flags, kIconError);
-        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v4.2.7");
     }
 }
 
@@ -96,7 +96,7 @@ TEST(Parser, OddQuotesAreReportedInABoxOnlyAndLeaveNoFields) {
                       "' appears to be malformed\n\nPlease ensure that commands are properly "
                       "surrounded by matched quotes where neccessary");
         EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
-        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v4.2.7");
     }
 }
 

@@ -7,7 +7,7 @@ namespace perchlet {
 namespace {
 
 using Lines = std::vector<std::string>;
-constexpr const char* kTitle = "Perchlet! v1.1.0";
+constexpr const char* kTitle = "Perchlet! v4.2.7";
 constexpr const char* kBatch = R"(C:\b.txt)";
 
 using testing::RecordingTray;
@@ -29,7 +29,7 @@ TEST_F(Startup, TracesIdentityAndOptionsBeforeTheCommandLine) {
     EXPECT_EQ(run("notepad.exe c:\\a.txt,My notes"), StartupOutcome::Run);
     EXPECT_EQ(system.program.strAppTitle, kTitle);
     EXPECT_EQ(system.process.commonControlsInitialised, 1);
-    EXPECT_EQ(trace(), (Lines{"Perchlet! v1.1.0 - Initializing!", "Reading Options...",
+    EXPECT_EQ(trace(), (Lines{"Perchlet! v4.2.7 - Initializing!", "Reading Options...",
                               "ClickMode setting value read as 514",
                               R"(Perchlet command line is 'notepad.exe c:\a.txt,My notes')"}));
     EXPECT_EQ(tray.added, (std::vector<Lines>{{R"(notepad.exe c:\a.txt)", "My notes", ""}}));
@@ -129,7 +129,7 @@ TEST(StartupFolder, ChoosesAppDataThenTempThenTheSystemTempFolder) {
         EXPECT_EQ(system.program.strDataFolder, c.folder);
         EXPECT_EQ(system.files.folders.count(c.folder), c.created ? 1u : 0u) << c.folder;
         EXPECT_EQ(system.files.lines(std::string(c.folder) + "\\Perchlet.log").front(),
-                  "31/10/2009 14:05:09    Perchlet! v1.1.0 - Initializing!");
+                  "31/10/2009 14:05:09    Perchlet! v4.2.7 - Initializing!");
     }
 }
 
@@ -154,7 +154,7 @@ TEST(StartupLog, GoesOnWithoutALogWhenTheFolderOrTheLogCannotBeMade) {
         ASSERT_EQ(system.boxes.shown.size(), 1u) << c.box;
         EXPECT_TRUE(startsWith(system.boxes.shown[0].prompt, c.box));
         EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
-        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+        EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v4.2.7");
         EXPECT_FALSE(system.program.logFile);
         EXPECT_EQ(tray.added.size(), 1u);
     }
@@ -220,7 +220,7 @@ TEST_F(Startup, TwoRunsAppendToOneLogAndTheSecondFindsTheFolder) {
     Program second{Services{system.env, system.files, system.boxes, system.clock, system.process}};
     EXPECT_EQ(subMain(second, tray), StartupOutcome::Run);
     EXPECT_TRUE(system.boxes.shown.empty());
-    const Lines one{"Perchlet! v1.1.0 - Initializing!", "Reading Options...",
+    const Lines one{"Perchlet! v4.2.7 - Initializing!", "Reading Options...",
                     R"(Options file 'C:\Apps\Perchlet.ini' not found...)"};
     Lines expected = one;
     expected.push_back("Perchlet command line is 'first.exe'");

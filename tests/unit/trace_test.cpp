@@ -51,7 +51,7 @@ TEST(TraceWriter, ReportsAFailedWriteOnceAndTriesAgainNextTime) {
     ASSERT_EQ(system.boxes.shown.size(), 1u);
     EXPECT_EQ(system.boxes.shown[0].prompt, "Error  61 (Disk full) occurred in subWriteTrace");
     EXPECT_EQ(system.boxes.shown[0].flags, kIconError);
-    EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v1.1.0");
+    EXPECT_EQ(system.boxes.shown[0].title, "Perchlet! v4.2.7");
     system.files.failingWrites.clear();
     system.program.subWriteTrace("second");
     EXPECT_EQ(system.traceMessages(), std::vector<std::string>{"second"});

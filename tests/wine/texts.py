@@ -2,9 +2,16 @@
 captions, trace log lines, message box texts and its debug output. Each is written here once,
 exactly as the program writes it."""
 
+import os
 import re
+from pathlib import Path
 
-APP_TITLE = "Perchlet! v1.1.0"  # also the title of its message boxes
+# The version CMake's project() gives the program, from the build's cache.
+_BUILD = os.environ.get("PERCHLET_BUILD", Path(__file__).resolve().parents[2] / "build/windows-x64")
+_CACHE = Path(_BUILD, "CMakeCache.txt")
+_VERSION = re.findall(r"^CMAKE_PROJECT_VERSION:STATIC=(.*)$",
+                      _CACHE.read_text() if _CACHE.exists() else "", re.MULTILINE)
+APP_TITLE = f"Perchlet! v{''.join(_VERSION)}"  # also the title of its message boxes
 EXIT_TITLE = "Exit Perchlet?"
 
 # -- the popup menu and the exit question ---------------------------------------------------------
