@@ -10,7 +10,7 @@ void ensureCommonControls() {
         return;
     }
     loaded = true;
-    if (HMODULE library = LoadLibraryA("comctl32.dll")) {
+    if (HMODULE library = LoadLibraryW(L"comctl32.dll")) {
         using Init = void(WINAPI*)();
         // Through void (*)(): the one function type any other converts to without a warning.
         const auto init = reinterpret_cast<Init>(

@@ -17,16 +17,16 @@ void countReleased(GuiKind kind) {
 }
 
 void reportLiveObjects(const char* when) {
-    char line[256];
-    wsprintfA(line,
-              "Perchlet objects %s: icons=%ld bitmaps=%ld dcs=%ld modules=%ld keys=%ld files=%ld "
-              "menus=%ld windows=%ld brushes=%ld fonts=%ld\n",
+    wchar_t line[256];
+    wsprintfW(line,
+              L"Perchlet objects %hs: icons=%ld bitmaps=%ld dcs=%ld modules=%ld keys=%ld files=%ld "
+              L"menus=%ld windows=%ld brushes=%ld fonts=%ld\n",
               when, liveObjects(GuiKind::Icon), liveObjects(GuiKind::Bitmap),
               liveObjects(GuiKind::DeviceContext), liveObjects(GuiKind::Module),
               liveObjects(GuiKind::RegistryKey), liveObjects(GuiKind::File),
               liveObjects(GuiKind::Menu), liveObjects(GuiKind::Window), liveObjects(GuiKind::Brush),
               liveObjects(GuiKind::Font));
-    OutputDebugStringA(line);
+    OutputDebugStringW(line);
 }
 
 }  // namespace perchlet::win32

@@ -4,16 +4,18 @@
 
 #include <vector>
 
+#include "platform/wide_text.h"
 #include "startup/arguments.h"
 
 namespace perchlet::win32 {
 
 namespace {
-std::string modulePath() {
-    std::string path(MAX_PATH, '\0');
+// Grown until the whole path fits: a folder may be deeper than MAX_PATH characters.
+std::wstring modulePath() {
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
             path.resize(length);
             return path;
@@ -25,16 +27,16 @@ std::string modulePath() {
 
 VersionRecord Win32Process::versionRecord() const {
     VersionRecord record;
-    const std::string path = modulePath();
+    const std::wstring path = modulePath();
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     std::vector<char> data(size);
-    if (size == 0 || !GetFileVersionInfoA(path.c_str(), 0, size, data.data())) {
+    if (size == 0 || !GetFileVersionInfoW(path.c_str(), 0, size, data.data())) {
         return record;
     }
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT length = 0;
-    if (VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &length) &&
+    if (VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) &&
         fixed != nullptr) {
         record.major = HIWORD(fixed->dwFileVersionMS);
         record.minor = LOWORD(fixed->dwFileVersionMS);
@@ -44,35 +46,36 @@ VersionRecord Win32Process::versionRecord() const {
         WORD language;
         WORD codePage;
     }* translation = nullptr;
-    if (VerQueryValueA(data.data(), "\\VarFileInfo\\Translation",
+    if (VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
                        reinterpret_cast<void**>(&translation), &length) &&
         length >= sizeof(Translation)) {
-        char key[64];
-        wsprintfA(key, "\\StringFileInfo\\%04x%04x\\ProductName", translation->language,
+        wchar_t key[64];
+        wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\ProductName", translation->language,
                   translation->codePage);
-        char* name = nullptr;
-        if (VerQueryValueA(data.data(), key, reinterpret_cast<void**>(&name), &length) &&
+        wchar_t* name = nullptr;
+        if (VerQueryValueW(data.data(), key, reinterpret_cast<void**>(&name), &length) &&
             name != nullptr) {
-            record.productName = name;
+            record.productName = toUtf8(name);
         }
     }
     return record;
 }
 
 std::string Win32Process::commandLineArguments() const {
-    return std::string(argumentsOf(GetCommandLineA()));
+    return std::string(argumentsOf(toUtf8(GetCommandLineW())));
 }
 
 std::string Win32Process::executableFolder() const {
-    const std::string path = modulePath();
+    const std::string path = toUtf8(modulePath());
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 std::string Win32Process::systemTempFolder() const {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof buffer, buffer);
-    std::string folder(buffer, length > 0 && length < sizeof buffer ? length : 0);
+    // MAX_PATH + 1 characters hold any answer; a longer one (none is documented) is left out.
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::string folder = toUtf8(std::wstring_view(buffer, length <= MAX_PATH ? length : 0));
     if (!folder.empty() && folder.back() == '\\') {
         folder.pop_back();
     }

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "platform/wide_text.h"
+
 namespace perchlet::win32 {
 
 namespace {
@@ -17,7 +19,7 @@ void initialiseComOnce() {
         return;
     }
     done = true;
-    HMODULE ole = LoadLibraryA("ole32.dll");
+    HMODULE ole = LoadLibraryW(L"ole32.dll");
     if (ole == nullptr) {
         return;
     }
@@ -37,8 +39,8 @@ void initialiseComOnce() {
 
 std::intptr_t Win32Shell::open(const std::string& target, const std::string& parameters) {
     initialiseComOnce();
-    return reinterpret_cast<std::intptr_t>(
-        ShellExecuteA(nullptr, "Open", target.c_str(), parameters.c_str(), "", SW_SHOWNORMAL));
+    return reinterpret_cast<std::intptr_t>(ShellExecuteW(
+        nullptr, L"Open", toWide(target).c_str(), toWide(parameters).c_str(), L"", SW_SHOWNORMAL));
 }
 
 }  // namespace perchlet::win32
