@@ -7,7 +7,7 @@
 //   launch_exact.exe <request file>
 //
 // The request file is a list of records, each ended by a NUL byte (command lines cannot hold
-// one, so every other byte passes unchanged, in the ANSI code page):
+// one, so every other character passes unchanged, in UTF-8):
 //
 //   cmdline=<the whole command line, program name included>   (required, once)
 //   app=<module to run>          lpApplicationName; without it the command line names it
@@ -64,6 +64,14 @@ bool readWholeFile(const char* path, std::string& content) {
     return ok;
 }
 
+std::wstring wide(const std::string& text) {
+    std::wstring result(text.size(), L'\0');
+    result.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                            static_cast<int>(result.size()))));
+    return result;
+}
+
 bool startsWith(const std::string& text, const char* prefix, std::string& rest) {
     const std::string head(prefix);
     if (text.compare(0, head.size(), head) != 0) {
@@ -103,12 +111,12 @@ bool parseRequest(const std::string& content, Request& request) {
             }
             const std::string name = value.substr(0, equals);
             const std::string text = value.substr(equals + 1);
-            if (!SetEnvironmentVariableA(name.c_str(), text.c_str())) {
+            if (!SetEnvironmentVariableW(wide(name).c_str(), wide(text).c_str())) {
                 std::fprintf(stderr, "launch_exact: cannot set %s\n", name.c_str());
                 return false;
             }
         } else if (startsWith(record, "unset=", value)) {
-            SetEnvironmentVariableA(value.c_str(), nullptr);
+            SetEnvironmentVariableW(wide(value).c_str(), nullptr);
         } else {
             std::fprintf(stderr, "launch_exact: unknown record: %s\n", record.c_str());
             return false;
@@ -139,16 +147,17 @@ int main(int argc, char** argv) {
         return static_cast<int>(kBadRequest);
     }
 
-    // CreateProcessA may write into the command-line buffer, so it gets a copy of its own.
-    std::vector<char> cmdline(request.cmdline.begin(), request.cmdline.end());
-    cmdline.push_back('\0');
-    STARTUPINFOA startup{};
+    // CreateProcessW may write into the command-line buffer, so it gets a copy of its own.
+    std::wstring cmdline = wide(request.cmdline);
+    const std::wstring app = wide(request.app);
+    const std::wstring cwd = wide(request.cwd);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(request.app.empty() ? nullptr : request.app.c_str(), cmdline.data(),
-                        nullptr, nullptr, FALSE, 0, nullptr,
-                        request.cwd.empty() ? nullptr : request.cwd.c_str(), &startup, &process)) {
-        std::fprintf(stderr, "launch_exact: CreateProcessA failed (error %lu) for [%s]\n",
+    if (!CreateProcessW(app.empty() ? nullptr : app.c_str(), cmdline.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(), &startup,
+                        &process)) {
+        std::fprintf(stderr, "launch_exact: CreateProcessW failed (error %lu) for [%s]\n",
                      static_cast<unsigned long>(GetLastError()), request.cmdline.c_str());
         return static_cast<int>(kNotStarted);
     }
