@@ -21,6 +21,7 @@
 // keeps only the low byte, the full code is also printed: "exit code <decimal>", after
 // "started process <id>" once the program runs.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,8 +42,8 @@ struct Request {
     DWORD timeout = INFINITE;
 };
 
-bool readWholeFile(const char* path, std::string& content) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+bool readWholeFile(const wchar_t* path, std::string& content) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
@@ -136,8 +137,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: launch_exact <request file>\n");
         return static_cast<int>(kBadRequest);
     }
+    // The request's path as the system has it: the run's folder may be beyond the code page.
+    int count = 0;
+    wchar_t** wideArgv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::string content;
-    if (!readWholeFile(argv[1], content)) {
+    if (wideArgv == nullptr || count != 2 || !readWholeFile(wideArgv[1], content)) {
         std::fprintf(stderr, "launch_exact: cannot read %s (error %lu)\n", argv[1],
                      static_cast<unsigned long>(GetLastError()));
         return static_cast<int>(kBadRequest);

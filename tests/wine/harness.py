@@ -654,11 +654,13 @@ class PerchletRun:
     timeout   launch_exact ends the program after this many seconds even if the test is gone
     debug     further WINEDEBUG channels for the run, e.g. "+debugstr" for the program's
               OutputDebugStringA lines (they go to the run's stderr file)
+    locale    the Unix locale the run starts in, from which Wine takes its code pages (e.g.
+              "ja_JP.UTF-8" for 932); by default the session's
     """
 
     def __init__(self, session, args="", *, cmdline=None, env=None, files=None, appdata=DEFAULT,
                  attributes=None, answer=True, timeout=120, cwd=None, quoted=False,
-                 folder_prefix="perchlet-", debug=""):
+                 folder_prefix="perchlet-", debug="", locale=None):
         self.session = session
         self.folder = Path(tempfile.mkdtemp(prefix=folder_prefix, dir=session.drive_c))
         self.win_folder = session.windows_path(self.folder)
@@ -668,6 +670,7 @@ class PerchletRun:
         self.answer = answer
         self.timeout = timeout
         self.debug = debug
+        self.locale = {"LANG": locale, "LC_ALL": locale} if locale else {}
         self.cwd = cwd or self.win_folder
         self.attributes = dict(attributes or {})
         self.env = dict(env or {})
@@ -739,7 +742,7 @@ class PerchletRun:
         request.write_bytes(b"".join(r.encode("utf-8") + b"\0" for r in records))
         launcher = build_dir() / "testtools" / "launch_exact.exe"
         channels = "fixme-all,+msgbox" + ("," + self.debug if self.debug else "")
-        env = self.session.env(WINEDEBUG=channels)
+        env = self.session.env(WINEDEBUG=channels, **self.locale)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
             self.proc = subprocess.Popen(["wine", str(launcher), self.session.windows_path(request)],
                                          env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
