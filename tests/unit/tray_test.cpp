@@ -53,27 +53,20 @@ TEST(TrayMenu, OnlyLaunchAndExitDoAnything) {
 }
 
 TEST(TrayTip, EndsWithANulWithinTheFieldAndPadsWithBlanks) {
-    const auto repeated = [](std::size_t count, std::u16string_view text) {
-        std::u16string result;
-        for (std::size_t i = 0; i < count; ++i) {
-            result += text;
-        }
-        return result;
-    };
+    const std::u16string pair = u"\U0001F600";  // two UTF-16 units
     struct Case {
         std::u16string tip;
         std::size_t kept;  // UTF-16 units before the NUL
     } cases[] = {
         {u"", 0},
         {u"x", 1},
-        {repeated(62, u"x"), 62},
-        {repeated(63, u"x"), 63},
-        {repeated(64, u"x"), 63},
-        {repeated(80, u"x"), 63},
-        {repeated(70, u"\u8868"), 63},             // CJK: one unit each
-        {repeated(61, u"x") + u"\U0001F600", 63},  // the pair just fits
-        {repeated(62, u"x") + u"\U0001F600", 62},  // the pair would straddle the NUL: left out
-        {repeated(40, u"\U0001F600"), 62},
+        {std::u16string(62, u'x'), 62},
+        {std::u16string(63, u'x'), 63},
+        {std::u16string(64, u'x'), 63},
+        {std::u16string(80, u'x'), 63},
+        {std::u16string(70, u'\u8868'), 63},    // CJK: one unit each
+        {std::u16string(61, u'x') + pair, 63},  // the pair just fits
+        {std::u16string(62, u'x') + pair, 62},  // the pair would straddle the NUL: left out
     };
     for (const auto& c : cases) {
         const std::string tip = utf8FromUtf16(c.tip);
