@@ -51,12 +51,11 @@ private:
 // Whether the file is written in UTF-8; an empty one gets the mark that says so. Decided under a
 // lock, so that of two runs opening the file at once only one finds it empty and marks it.
 bool continuesInUtf8(HANDLE file) {
-    // A byte no log reaches: the lock keeps no reader or writer from the text itself.
+    // A byte no log reaches: the lock keeps no reader or writer from the text itself. A file
+    // system without locks still gets its log, at the small risk the lock is there for.
     OVERLAPPED lock{};
     lock.OffsetHigh = 0x7FFFFFFF;
-    if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock)) {
-        raiseLastError();
-    }
+    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lock) != FALSE;
     bool utf8 = false;
     bool done = false;
     LARGE_INTEGER size{};
@@ -76,7 +75,9 @@ bool continuesInUtf8(HANDLE file) {
         }
     }
     const DWORD error = GetLastError();
-    UnlockFileEx(file, 0, 1, 0, &lock);
+    if (locked) {
+        UnlockFileEx(file, 0, 1, 0, &lock);
+    }
     if (!done) {
         SetLastError(error);
         raiseLastError();

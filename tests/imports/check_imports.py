@@ -1,6 +1,5 @@
 #!/usr/bin/env python3
-"""Reads the import tables of the built programs: every text call must be the wide (...W) form,
-and only the system libraries listed here may be imported.
+"""Fails when a built program imports an ANSI (...A) text call or a library outside the list.
 
     check_imports.py <objdump> <program.exe>...
 """
@@ -8,66 +7,42 @@ import re
 import subprocess
 import sys
 
-# ANSI imports that are not the program's own text calls.
 ALLOWED_ANSI = {
-    # The C runtime's start-up asks for its own start-up record.
-    "GetStartupInfoA",
-    # 32-bit only: the compiler's start-up code looks for the shared libgcc (which a static
-    # program never has) to register its unwind tables.
-    "GetModuleHandleA",
-    "LoadLibraryA",
+    "GetStartupInfoA",  # the C runtime's start-up
+    # 32-bit only: the compiler's start-up code looks for a shared libgcc to register its
+    # unwind tables with (a static program has none).
+    "GetModuleHandleA", "LoadLibraryA",
     # The live-object report, plain ASCII: Wine traces only the ANSI form, which tests read.
     "OutputDebugStringA",
 }
-
-# KnownDLLs and the system libraries that are loaded from System32 whatever the search order.
+# KnownDLLs, which the system loads from System32 whatever the search order.
 ALLOWED_LIBRARIES = {
     "advapi32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
     "oleaut32.dll", "shcore.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
-    # Not a KnownDLL, so found along the search path beside the program: still imported until
-    # its run-time load from System32 replaces the import.
+    # No KnownDLL, so searched for beside the program: allowed only until it is loaded from
+    # System32 at run time instead.
     "version.dll",
 }
 
-# A name that ends in a capital A after a lower-case letter or digit: the ANSI form of a call.
-ANSI_NAME = re.compile(r"[a-z0-9]A$")
 
-
-def imports(objdump, program):
-    """{library: [function names]} from the program's import table."""
-    text = subprocess.run([objdump, "-p", program], check=True, capture_output=True,
-                          text=True).stdout
-    table = {}
-    library = None
-    for line in text.splitlines():
-        found = re.match(r"\s*DLL Name: (\S+)", line)
-        if found:
-            library = found.group(1).lower()
-            table[library] = []
-            continue
-        entry = re.match(r"\s+[0-9a-f]+\s+\d+\s+(\w+)$", line)
-        if library and entry:
-            table[library].append(entry.group(1))
-        elif not line.strip():
-            library = None
-    return table
-
-
-def main():
-    objdump, programs = sys.argv[1], sys.argv[2:]
+def main(objdump, *programs):
     faults = []
     for program in programs:
-        table = imports(objdump, program)
-        if not table:
+        dump = subprocess.run([objdump, "-p", program], check=True, capture_output=True,
+                              text=True).stdout
+        # Each library's block: its name, then a line per imported name (hint and name).
+        blocks = re.findall(r"DLL Name: (\S+)\n(.*?)\n\n", dump, re.DOTALL)
+        if not blocks:
             faults.append(f"{program}: no import table read")
-        for library, names in table.items():
-            if library not in ALLOWED_LIBRARIES:
+        for library, entries in blocks:
+            if library.lower() not in ALLOWED_LIBRARIES:
                 faults.append(f"{program}: imports {library}")
-            faults += [f"{program}: {library}!{name} is an ANSI call" for name in names
-                       if ANSI_NAME.search(name) and name not in ALLOWED_ANSI]
-    print("\n".join(faults) or f"imports of {len(programs)} programs as allowed")
+            faults += [f"{program}: {library}!{name} is an ANSI call"
+                       for name in re.findall(r"^\s+[0-9a-f]+\s+\d+\s+(\w+)$", entries, re.M)
+                       if re.search(r"[a-z0-9]A$", name) and name not in ALLOWED_ANSI]
+    print("\n".join(faults) or f"the imports of {len(programs)} programs are as allowed")
     return 1 if faults else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(*sys.argv[1:]))
