@@ -8,7 +8,11 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 xvfb trayer xdotool imagemagick x11-utils
+    locales
 )
+
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
 
 missing=()
 for package in "${packages[@]}"; do
@@ -19,8 +23,12 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
-    sudo_cmd=()
-    [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update
     DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes its ANSI code page from the Unix locale: the Japanese one gives code page 932, whose
+# double-byte characters the end-to-end tests need.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+    "${sudo_cmd[@]}" localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
 fi

@@ -26,8 +26,21 @@ bool LineReader::readLine(std::string& line) {
 }
 
 bool LineReader::fill() {
-    buffer_.resize(chunkSize_);
-    buffer_.resize(source_->read(buffer_));
+    if (!source_) {
+        return false;
+    }
+    std::string bytes;
+    for (;;) {
+        const std::size_t had = bytes.size();
+        bytes.resize(had + chunkSize_);
+        const std::size_t read = source_->read(std::span<char>(bytes).subspan(had));
+        bytes.resize(had + read);
+        if (read == 0) {
+            break;
+        }
+    }
+    source_.reset();
+    buffer_ = decodeTextFile(bytes, ansi_);
     at_ = 0;
     return !buffer_.empty();
 }

@@ -1,11 +1,12 @@
 #pragma once
-// Lines of a text file read in chunks.
+// Lines of a text file read in chunks, as UTF-8.
 #include <cstddef>
 #include <memory>
 #include <span>
 #include <string>
 
 #include "common/system.h"
+#include "common/unicode.h"
 
 namespace perchlet {
 
@@ -19,16 +20,20 @@ public:
 };
 
 // Lines end at CR LF, a lone LF or a lone CR, also where a chunk ends between the CR and the LF.
+// The file is read whole at the first line: whether it is UTF-8 or in the ANSI code page shows
+// only once every byte has been seen (the files read are a few lines of text).
 class LineReader : public InputFile {
 public:
-    explicit LineReader(std::unique_ptr<ChunkSource> source, std::size_t chunkSize = 64 * 1024)
-        : source_(std::move(source)), chunkSize_(chunkSize) {}
+    LineReader(std::unique_ptr<ChunkSource> source, const AnsiCodePage& ansi,
+               std::size_t chunkSize = 64 * 1024)
+        : source_(std::move(source)), ansi_(ansi), chunkSize_(chunkSize) {}
     bool readLine(std::string& line) override;
 
 private:
     bool fill();
 
     std::unique_ptr<ChunkSource> source_;
+    const AnsiCodePage& ansi_;
     std::size_t chunkSize_;
     std::string buffer_;
     std::size_t at_ = 0;

@@ -68,7 +68,8 @@ public:
     virtual bool exists(const std::string& path) const = 0;
     // Creates one folder level; raises RunError on failure.
     virtual void createFolder(const std::string& path) = 0;
-    // Both raise RunError when the file cannot be opened.
+    // Both raise RunError when the file cannot be opened. Lines read are UTF-8, whatever the
+    // file's encoding (decodeTextFile).
     virtual std::unique_ptr<OutputFile> openAppend(const std::string& path) = 0;
     virtual std::unique_ptr<InputFile> openRead(const std::string& path) = 0;
 };

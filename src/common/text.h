@@ -1,7 +1,8 @@
 #pragma once
-// Text helpers. Text is held in the system's ANSI code page, as it crosses to files and to the
-// system; every delimiter the program looks for is ASCII and never a DBCS trail byte, so byte
-// positions find the same places the character positions of the design do.
+// Text helpers. Text is held in UTF-8 (common/unicode.h): every delimiter the program looks for
+// is ASCII, which UTF-8 never uses inside a character, so byte positions find the same places
+// character positions would. Letter case changes for ASCII letters only, never inside a
+// character.
 #include <string>
 #include <string_view>
 

@@ -16,7 +16,7 @@ enum class RegistryRoot { CurrentUser, ClassesRoot };
 class RegistryReader {
 public:
     virtual ~RegistryReader() = default;
-    // The bytes stored in the value, whole, whatever their length and registry type; nothing when
+    // The value as stored, whole and in UTF-8, whatever its length and registry type; nothing when
     // the key cannot be opened or has no such value. valueName "" is the key's default value.
     // Other failures raise RunError.
     virtual std::optional<std::string> readValue(RegistryRoot root, const std::string& subKey,

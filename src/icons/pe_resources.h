@@ -23,7 +23,7 @@ public:
 
 // Resource names as the system turns them into the program's text and back.
 struct ResourceNameCodec {
-    // A stored name (UTF-16) as the program's text, in the system's code page.
+    // A stored name (UTF-16) as the program's text.
     std::string (*toText)(const std::u16string&) = nullptr;
     // The program's text as the name looked for: UTF-16, upper case.
     std::u16string (*toUpperName)(const std::string&) = nullptr;

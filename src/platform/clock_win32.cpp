@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/wide_text.h"
+
 namespace perchlet::win32 {
 
 LocalTime Win32Clock::now() const {
@@ -12,8 +14,8 @@ LocalTime Win32Clock::now() const {
 
 namespace {
 std::string localeText(LCTYPE item, const char* fallback) {
-    char buffer[16];
-    return GetLocaleInfoA(LOCALE_USER_DEFAULT, item, buffer, sizeof buffer) > 1 ? buffer : fallback;
+    wchar_t buffer[16];  // the separators hold at most four characters and their NUL
+    return GetLocaleInfoW(LOCALE_USER_DEFAULT, item, buffer, 16) > 1 ? toUtf8(buffer) : fallback;
 }
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "platform/common_controls_win32.h"
 #include "platform/procedure_guard.h"
+#include "platform/wide_text.h"
 #include "resources/resource_ids.h"
 
 namespace perchlet::win32 {
@@ -29,7 +30,7 @@ constexpr DialogLayout kLayout[] = {
 void ExitDialog::ask(const std::string& question) {
     question_ = &question;
     ensureCommonControls();
-    DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_FRMEXIT), nullptr, procedure,
+    DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_FRMEXIT), nullptr, procedure,
                     reinterpret_cast<LPARAM>(this));
     dialog_ = nullptr;
     question_ = nullptr;
@@ -45,11 +46,11 @@ bool ExitDialog::bringForward() const {
 
 INT_PTR CALLBACK ExitDialog::procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        SetWindowLongPtrA(dialog, DWLP_USER, lParam);
+        SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         reinterpret_cast<ExitDialog*>(lParam)->dialog_ = dialog;
     }
     // Messages before WM_INITDIALOG (the dialog's font) have no object yet.
-    auto* self = reinterpret_cast<ExitDialog*>(GetWindowLongPtrA(dialog, DWLP_USER));
+    auto* self = reinterpret_cast<ExitDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
     if (self == nullptr) {
         return FALSE;
     }
@@ -64,7 +65,7 @@ INT_PTR CALLBACK ExitDialog::procedure(HWND dialog, UINT message, WPARAM wParam,
 INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            SetDlgItemTextA(dialog_, IDC_LABMSG, question_->c_str());
+            SetDlgItemTextW(dialog_, IDC_LABMSG, toWide(*question_).c_str());
             layOut();
             SetForegroundWindow(dialog_);
             return TRUE;  // the focus goes to the first button in the tab order: No
@@ -110,24 +111,24 @@ void ExitDialog::layOut() {
     // The Image1 picture keeps its own 33 by 32 pixels.
     SetWindowPos(GetDlgItem(dialog_, IDC_IMAGE1), nullptr, 0, 0, 33, 32, SWP_NOMOVE | SWP_NOZORDER);
     RECT frame{0, 0, pixels(7905, dpiX), pixels(1545, dpiY)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
+    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
     SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
                  (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
 
     const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
-    labMsgFont_ = FontHandle(CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
+    labMsgFont_ = FontHandle(CreateFontW(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,
                                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, "Verdana"));
-    SendDlgItemMessageA(dialog_, IDC_LABMSG, WM_SETFONT,
+                                         DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Verdana"));
+    SendDlgItemMessageW(dialog_, IDC_LABMSG, WM_SETFONT,
                         reinterpret_cast<WPARAM>(labMsgFont_.get()), FALSE);
 }
 
 void ExitDialog::drawQuestion(const DRAWITEMSTRUCT& item) const {
     BitmapHandle bitmap(static_cast<HBITMAP>(
-        LoadImageA(instance_, MAKEINTRESOURCEA(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDB_QUESTION), IMAGE_BITMAP, 0, 0, 0)));
     MemoryDc source(CreateCompatibleDC(item.hDC));
     Selection selected(source.get(), bitmap.get());
     GdiTransparentBlt(item.hDC, 0, 0, 33, 32, source.get(), 0, 0, 33, 32, QUESTION_KEY_COLOUR);
@@ -135,7 +136,7 @@ void ExitDialog::drawQuestion(const DRAWITEMSTRUCT& item) const {
 
 void ExitDialog::butYes_Click() {
     // The program ends now: let go of the question's font with everything else.
-    SendDlgItemMessageA(dialog_, IDC_LABMSG, WM_SETFONT, 0, FALSE);
+    SendDlgItemMessageW(dialog_, IDC_LABMSG, WM_SETFONT, 0, FALSE);
     labMsgFont_.reset();
     answers_.exitConfirmed();
 }

@@ -8,14 +8,14 @@ namespace perchlet::win32 {
 
 namespace {
 
-constexpr char kClassName[] = "frmCommon";
+constexpr wchar_t kClassName[] = L"frmCommon";
 
 // An elevated program does not hear the shell's broadcast from Explorer, which runs with fewer
 // rights, unless its window lets that message through. Looked up: Windows before 7 lacks it.
 void allowShellBroadcast(HWND window, UINT message) {
     constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
     using Allow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    HMODULE user32 = GetModuleHandleA("user32.dll");
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
     const auto allow = user32 == nullptr
                            ? nullptr
                            : reinterpret_cast<Allow>(reinterpret_cast<void (*)()>(
@@ -32,19 +32,19 @@ void allowShellBroadcast(HWND window, UINT message) {
 HiddenWindow::HiddenWindow(HINSTANCE instance, Program& program, HiddenWindowMessages& messages)
     : program_(program),
       messages_(messages),
-      taskbarCreated_(RegisterWindowMessageA("TaskbarCreated")) {
-    WNDCLASSA windowClass{};
+      taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated")) {
+    WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = procedure;
     windowClass.hInstance = instance;
     windowClass.lpszClassName = kClassName;
     // Registered once per run; a second window of the class finds it there.
-    if (RegisterClassA(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (RegisterClassW(&windowClass) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         raiseLastError();
     }
     // A plain hidden top-level window, not a message-only one: it must hear the shell's
     // broadcast when the task bar is created again, and the shell drops the icons of a
     // top-level window that goes away with a killed process.
-    window_ = WindowHandle(CreateWindowExA(0, kClassName, kClassName, WS_POPUP, 0, 0, 0, 0, nullptr,
+    window_ = WindowHandle(CreateWindowExW(0, kClassName, kClassName, WS_POPUP, 0, 0, 0, 0, nullptr,
                                            nullptr, instance, this));
     if (!window_) {
         raiseLastError();
@@ -55,7 +55,7 @@ HiddenWindow::HiddenWindow(HINSTANCE instance, Program& program, HiddenWindowMes
 HiddenWindow::~HiddenWindow() {
     // The window's last messages find no object any more.
     if (window_) {
-        SetWindowLongPtrA(window_.get(), GWLP_USERDATA, 0);
+        SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
     }
 }
 
@@ -70,13 +70,13 @@ void HiddenWindow::stopTimer(UINT_PTR timer) {
 
 LRESULT CALLBACK HiddenWindow::procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
+        const auto* creation = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
     }
-    auto* self = reinterpret_cast<HiddenWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<HiddenWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
     try {
         return self->message(window, message, wParam, lParam);
@@ -99,7 +99,7 @@ LRESULT HiddenWindow::message(HWND window, UINT message, WPARAM wParam, LPARAM l
         messages_.taskbarCreated();
         return 0;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 }  // namespace perchlet::win32

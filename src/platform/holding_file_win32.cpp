@@ -7,6 +7,7 @@
 
 #include "icons/holding_names.h"
 #include "platform/handles.h"
+#include "platform/wide_text.h"
 
 namespace perchlet::win32 {
 
@@ -39,23 +40,23 @@ bool processRunning(DWORD id) {
 // its temporary "<name>.ico.<process id>.tmp" behind: removed here once no process of that id
 // runs any more.
 void removeStaleTemporaries(const std::string& folder) {
-    WIN32_FIND_DATAA found;
-    const FindHandle search(FindFirstFileA((folder + "*.ico.*.tmp").c_str(), &found));
+    WIN32_FIND_DATAW found;
+    const FindHandle search(FindFirstFileW(toWide(folder + "*.ico.*.tmp").c_str(), &found));
     if (!search) {
         return;
     }
     do {
-        const std::string name = found.cFileName;
+        const std::string name = toUtf8(found.cFileName);
         const auto process = holdingTemporaryOwner(name);
         if (process && *process != GetCurrentProcessId() && !processRunning(*process)) {
-            DeleteFileA((folder + name).c_str());
+            DeleteFileW(toWide(folder + name).c_str());
         }
-    } while (FindNextFileA(search.get(), &found));
+    } while (FindNextFileW(search.get(), &found));
 }
 
 // Whether the file already holds exactly these bytes.
 bool holdsAlready(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+    const FileHandle file(CreateFileW(toWide(path).c_str(), GENERIC_READ,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) {
@@ -81,7 +82,7 @@ bool holdsAlready(const std::string& path, std::span<const std::uint8_t> bytes) 
 bool moveIntoPlace(const std::string& from, const std::string& to) {
     DWORD wait = 50;
     for (int attempt = 1;; ++attempt) {
-        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+        if (MoveFileExW(toWide(from).c_str(), toWide(to).c_str(), MOVEFILE_REPLACE_EXISTING)) {
             return true;
         }
         const DWORD error = GetLastError();
@@ -110,7 +111,7 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
     }
     bool written = false;
     {
-        const FileHandle file(CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr,
+        const FileHandle file(CreateFileW(toWide(temporary).c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             return false;
@@ -123,7 +124,7 @@ bool Win32HoldingFiles::replaceWith(const std::string& path, std::span<const std
     if (written && moveIntoPlace(temporary, path)) {
         return true;
     }
-    DeleteFileA(temporary.c_str());
+    DeleteFileW(toWide(temporary).c_str());
     return false;
 }
 

@@ -22,7 +22,7 @@ BITMAPINFO pixelFormat(int width, int height) {
 
 std::optional<BitmapPixels> readBitmapPixels(HBITMAP bitmap) {
     BITMAP size{};
-    if (bitmap == nullptr || GetObjectA(bitmap, sizeof size, &size) == 0 || size.bmWidth <= 0 ||
+    if (bitmap == nullptr || GetObjectW(bitmap, sizeof size, &size) == 0 || size.bmWidth <= 0 ||
         size.bmHeight <= 0) {
         return std::nullopt;
     }

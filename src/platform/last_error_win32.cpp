@@ -5,16 +5,17 @@
 #include <string>
 
 #include "common/errors.h"
+#include "platform/wide_text.h"
 
 namespace perchlet::win32 {
 
 void raiseLastError() {
     const DWORD code = GetLastError();
-    char* text = nullptr;
-    FormatMessageA(
+    wchar_t* text = nullptr;
+    FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string description = text != nullptr ? text : "Unknown error";
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string description = text != nullptr ? toUtf8(text) : "Unknown error";
     LocalFree(text);
     while (!description.empty() && (description.back() == '\n' || description.back() == '\r' ||
                                     description.back() == ' ' || description.back() == '.')) {

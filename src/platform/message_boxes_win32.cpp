@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/common_controls_win32.h"
+#include "platform/wide_text.h"
 
 namespace perchlet::win32 {
 
@@ -12,7 +13,8 @@ void Win32MessageBoxes::show(const std::string& prompt, unsigned iconFlags,
         watcher->beforeBox();
     }
     ensureCommonControls();
-    MessageBoxA(nullptr, prompt.c_str(), title.c_str(), MB_OK | MB_SETFOREGROUND | iconFlags);
+    MessageBoxW(nullptr, toWide(prompt).c_str(), toWide(title).c_str(),
+                MB_OK | MB_SETFOREGROUND | iconFlags);
 }
 
 }  // namespace perchlet::win32

@@ -9,18 +9,19 @@
 #include "icons/extraction.h"
 #include "icons/pe_resources.h"
 #include "platform/handles.h"
+#include "platform/wide_text.h"
 
 namespace perchlet::win32 {
 
 namespace {
 
 // A resource name as text: "#" and the id for an integer id, else the name itself.
-std::string nameText(LPCSTR name) {
+std::string nameText(LPCWSTR name) {
     if (IS_INTRESOURCE(name)) {
         return perchlet::funcResourceName(
             static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(name)));
     }
-    return name != nullptr ? std::string(name) : std::string();
+    return name != nullptr ? toUtf8(name) : std::string();
 }
 
 struct Enumeration {
@@ -28,7 +29,7 @@ struct Enumeration {
     std::exception_ptr failure;  // no exception may cross the system's frames
 };
 
-BOOL CALLBACK funcEnumResNamesCallback(HMODULE, LPCSTR, LPSTR name, LONG_PTR parameter) {
+BOOL CALLBACK funcEnumResNamesCallback(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR parameter) {
     auto& enumeration = *reinterpret_cast<Enumeration*>(parameter);
     try {
         std::string text = nameText(name);
@@ -78,7 +79,7 @@ public:
     std::vector<std::string> iconGroupNames() override {
         Enumeration enumeration;
         // A module without icon groups fails the call; the empty list says so.
-        EnumResourceNamesA(module_.get(), MAKEINTRESOURCEA(kResourceTypeGroupIcon),
+        EnumResourceNamesW(module_.get(), MAKEINTRESOURCEW(kResourceTypeGroupIcon),
                            funcEnumResNamesCallback, reinterpret_cast<LONG_PTR>(&enumeration));
         if (enumeration.failure) {
             std::rethrow_exception(enumeration.failure);
@@ -87,7 +88,8 @@ public:
     }
 
     ResourceBytes find(const std::string& name, std::uint16_t type) override {
-        const HRSRC resource = FindResourceA(module_.get(), name.c_str(), MAKEINTRESOURCEA(type));
+        const HRSRC resource =
+            FindResourceW(module_.get(), toWide(name).c_str(), MAKEINTRESOURCEW(type));
         if (resource == nullptr) {
             return {ResourceStatus::NotFound, {}};
         }
@@ -137,24 +139,10 @@ private:
 
 ResourceNameCodec systemCodec() {
     ResourceNameCodec codec;
-    codec.toText = [](const std::u16string& name) {
-        const auto* wide = reinterpret_cast<const wchar_t*>(name.data());
-        const int length = static_cast<int>(name.size());
-        std::string text(static_cast<std::size_t>(WideCharToMultiByte(
-                             CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr)),
-                         '\0');
-        WideCharToMultiByte(CP_ACP, 0, wide, length, text.data(), static_cast<int>(text.size()),
-                            nullptr, nullptr);
-        return text;
-    };
+    codec.toText = [](const std::u16string& name) { return utf8FromUtf16(name); };
     codec.toUpperName = [](const std::string& text) {
-        const int length = static_cast<int>(text.size());
-        std::u16string name(static_cast<std::size_t>(
-                                MultiByteToWideChar(CP_ACP, 0, text.data(), length, nullptr, 0)),
-                            u'\0');
-        auto* wide = reinterpret_cast<wchar_t*>(name.data());
-        MultiByteToWideChar(CP_ACP, 0, text.data(), length, wide, static_cast<int>(name.size()));
-        CharUpperBuffW(wide, static_cast<DWORD>(name.size()));
+        std::u16string name = utf16FromUtf8(text);
+        CharUpperBuffW(reinterpret_cast<wchar_t*>(name.data()), static_cast<DWORD>(name.size()));
         return name;
     };
     codec.userLanguage = GetUserDefaultUILanguage();
@@ -167,7 +155,7 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
     // Read from the file, only the bytes wanted: mapping a large program brings much of it into
     // memory. What that reader does not take is left to the system.
     if (namesItsFile(path)) {
-        FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+        FileHandle file(CreateFileW(toWide(path).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size{};
@@ -183,15 +171,24 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
     }
     // A bare name is still looked for in the folders the loader searched before start-up limited
     // its search to System32: a data file runs no code, so any of them may hold it.
-    std::string located = path;
+    std::wstring located = toWide(path);
     if (path.find_first_of("\\/") == std::string::npos) {
-        char found[MAX_PATH];
-        const DWORD length = SearchPathA(nullptr, path.c_str(), nullptr, MAX_PATH, found, nullptr);
-        if (length > 0 && length < MAX_PATH) {  // 0: not found; more: the length it would need
-            located.assign(found, length);
+        const std::wstring name = located;
+        std::wstring found(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = SearchPathW(nullptr, name.c_str(), nullptr,
+                                             static_cast<DWORD>(found.size()), found.data(), nullptr);
+            if (length == 0) {
+                break;  // not found: the loader's own search has the last word
+            }
+            if (length < found.size()) {
+                located.assign(found.data(), length);
+                break;
+            }
+            found.resize(length);  // the size it needs, with its NUL
         }
     }
-    ModuleHandle module(LoadLibraryExA(located.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ModuleHandle module(LoadLibraryExW(located.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) {
         return nullptr;
     }
@@ -200,7 +197,7 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
     std::uint64_t fileSize = kUnknownSize;
     WIN32_FILE_ATTRIBUTE_DATA file{};
     if (path.find_first_of("\\/") != std::string::npos &&
-        GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &file)) {
+        GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &file)) {
         fileSize = (static_cast<std::uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
     }
     return std::make_unique<Win32ResourceModule>(std::move(module), fileSize);

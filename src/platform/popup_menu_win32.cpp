@@ -1,5 +1,6 @@
 #include "platform/popup_menu_win32.h"
 
+#include "platform/wide_text.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet::win32 {
@@ -8,10 +9,10 @@ PopupMenu::PopupMenu(bool exitDisabled) : menu_(CreatePopupMenu()) {
     for (int index = 1; index <= 5; ++index) {
         const char* caption = kMenuCaptions[index - 1];
         if (caption[0] == '-') {
-            AppendMenuA(menu_.get(), MF_SEPARATOR, index, nullptr);
+            AppendMenuW(menu_.get(), MF_SEPARATOR, index, nullptr);
         } else {
             const UINT state = index == 5 && exitDisabled ? MF_GRAYED : 0;
-            AppendMenuA(menu_.get(), MF_STRING | state, index, caption);
+            AppendMenuW(menu_.get(), MF_STRING | state, index, toWide(caption).c_str());
         }
     }
 }
@@ -22,7 +23,7 @@ int PopupMenu::show(HWND window) const {
     // Without being the foreground window the menu would not close on a click elsewhere.
     SetForegroundWindow(window);
     const int index = TrackPopupMenu(menu_.get(), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
-    PostMessageA(window, WM_NULL, 0, 0);
+    PostMessageW(window, WM_NULL, 0, 0);
     return index;
 }
 

@@ -6,16 +6,18 @@
 
 #include "platform/handles.h"
 #include "platform/system_library_win32.h"
+#include "platform/wide_text.h"
 #include "startup/arguments.h"
 
 namespace perchlet::win32 {
 
 namespace {
-std::string modulePath() {
-    std::string path(MAX_PATH, '\0');
+// Grown until the whole path fits: a folder may be deeper than MAX_PATH characters.
+std::wstring modulePath() {
+    std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
         if (length < path.size()) {
             path.resize(length);
             return path;
@@ -39,19 +41,7 @@ VersionRecord Win32Process::versionRecord() const {
     if (infoSize == nullptr || info == nullptr || query == nullptr) {
         return record;
     }
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length =
-            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) {
-            return record;
-        }
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
+    const std::wstring path = modulePath();
     DWORD ignored = 0;
     const DWORD size = infoSize(path.c_str(), &ignored);
     std::vector<char> data(size);
@@ -76,35 +66,28 @@ VersionRecord Win32Process::versionRecord() const {
         wsprintfW(key, L"\\StringFileInfo\\%04x%04x\\ProductName", translation->language,
                   translation->codePage);
         wchar_t* name = nullptr;
-        if (query(data.data(), key, reinterpret_cast<void**>(&name), &length) && name != nullptr &&
-            length > 0) {
-            const int bytes =
-                WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
-            if (bytes > 0) {
-                record.productName.resize(static_cast<std::size_t>(bytes));
-                WideCharToMultiByte(CP_ACP, 0, name, -1, record.productName.data(), bytes, nullptr,
-                                    nullptr);
-                record.productName.resize(static_cast<std::size_t>(bytes) - 1);  // the NUL
-            }
+        if (query(data.data(), key, reinterpret_cast<void**>(&name), &length) && name != nullptr) {
+            record.productName = toUtf8(name);
         }
     }
     return record;
 }
 
 std::string Win32Process::commandLineArguments() const {
-    return std::string(argumentsOf(GetCommandLineA()));
+    return std::string(argumentsOf(toUtf8(GetCommandLineW())));
 }
 
 std::string Win32Process::executableFolder() const {
-    const std::string path = modulePath();
+    const std::string path = toUtf8(modulePath());
     const auto slash = path.find_last_of("\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 std::string Win32Process::systemTempFolder() const {
-    char buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathA(sizeof buffer, buffer);
-    std::string folder(buffer, length > 0 && length < sizeof buffer ? length : 0);
+    // MAX_PATH + 1 characters hold any answer; a longer one (none is documented) is left out.
+    wchar_t buffer[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
+    std::string folder = toUtf8(std::wstring_view(buffer, length <= MAX_PATH ? length : 0));
     if (!folder.empty() && folder.back() == '\\') {
         folder.pop_back();
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/handles.h"
+#include "platform/wide_text.h"
 
 namespace perchlet::win32 {
 
@@ -15,25 +16,28 @@ HKEY rootKey(RegistryRoot root) {
 std::optional<std::string> Win32Registry::readValue(RegistryRoot root, const std::string& subKey,
                                                     const std::string& valueName) const {
     HKEY opened = nullptr;
-    if (RegOpenKeyExA(rootKey(root), subKey.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(rootKey(root), toWide(subKey).c_str(), 0, KEY_READ, &opened) !=
+        ERROR_SUCCESS) {
         return std::nullopt;
     }
     const RegistryKey key(opened);
+    const std::wstring name = toWide(valueName);
     // The size is asked first so that a value of any length is read whole; another program may
     // change the value between the two calls, so a value that grew is asked for again.
     for (int attempt = 0; attempt < 8; ++attempt) {
         DWORD size = 0;
-        if (RegQueryValueExA(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, &size) !=
+        if (RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr, nullptr, &size) !=
             ERROR_SUCCESS) {
             return std::nullopt;
         }
-        std::string data(size, '\0');
-        DWORD read = size;
-        const LONG status = RegQueryValueExA(key.get(), valueName.c_str(), nullptr, nullptr,
+        // Sizes are in bytes; a value stored with an odd size keeps its whole units only.
+        std::wstring data(size / sizeof(wchar_t), L'\0');
+        DWORD read = static_cast<DWORD>(data.size() * sizeof(wchar_t));
+        const LONG status = RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr,
                                              reinterpret_cast<BYTE*>(data.data()), &read);
         if (status == ERROR_SUCCESS) {
-            data.resize(read);
-            return data;
+            data.resize(read / sizeof(wchar_t));
+            return toUtf8(data);
         }
         if (status != ERROR_MORE_DATA) {
             return std::nullopt;

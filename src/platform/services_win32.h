@@ -1,5 +1,5 @@
 #pragma once
-// The system services of the core, made with the ANSI forms of the Windows API.
+// The system services of the core, made with the wide (UTF-16) forms of the Windows API.
 #include "platform/clock_win32.h"
 #include "platform/environment_win32.h"
 #include "platform/files_win32.h"

@@ -4,15 +4,15 @@
 
 namespace perchlet::win32 {
 
-// The shell reads the first-version record: its size is that of the fields up to the 64-byte tip.
-constexpr DWORD kNotifyRecordSize = NOTIFYICONDATAA_V1_SIZE;
+// The shell reads the first-version record: its size is that of the fields up to the 64-unit tip.
+constexpr DWORD kNotifyRecordSize = NOTIFYICONDATAW_V1_SIZE;
 #ifndef _WIN64
-static_assert(kNotifyRecordSize == 88, "the first-version ANSI record is 88 bytes on 32-bit");
+static_assert(kNotifyRecordSize == 152, "the first-version wide record is 152 bytes on 32-bit");
 #endif
 
 bool ShellIcons::notify(DWORD message, std::int32_t n) {
     const Record& record = records_[static_cast<std::size_t>(n)];
-    NOTIFYICONDATAA data{};
+    NOTIFYICONDATAW data{};
     data.cbSize = kNotifyRecordSize;
     data.hWnd = window_.hwnd();
     data.uID = static_cast<UINT>(n);
@@ -22,7 +22,7 @@ bool ShellIcons::notify(DWORD message, std::int32_t n) {
         data.hIcon = record.picture;
         std::copy(record.tip.begin(), record.tip.end(), data.szTip);
     }
-    return Shell_NotifyIconA(message, &data) != FALSE;
+    return Shell_NotifyIconW(message, &data) != FALSE;
 }
 
 void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,

@@ -37,7 +37,7 @@ private:
     struct Record {
         bool present = false;
         HICON picture = nullptr;  // owned by the entry
-        std::array<char, 64> tip{};
+        std::array<char16_t, 64> tip{};
         std::string command;
     };
 

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "platform/system_library_win32.h"
+#include "platform/wide_text.h"
 
 namespace perchlet::win32 {
 
@@ -35,8 +36,8 @@ void initialiseComOnce() {
 
 std::intptr_t Win32Shell::open(const std::string& target, const std::string& parameters) {
     initialiseComOnce();
-    return reinterpret_cast<std::intptr_t>(
-        ShellExecuteA(nullptr, "Open", target.c_str(), parameters.c_str(), "", SW_SHOWNORMAL));
+    return reinterpret_cast<std::intptr_t>(ShellExecuteW(
+        nullptr, L"Open", toWide(target).c_str(), toWide(parameters).c_str(), L"", SW_SHOWNORMAL));
 }
 
 }  // namespace perchlet::win32

@@ -1,5 +1,6 @@
 #include "platform/tray_pictures_win32.h"
 
+#include "platform/wide_text.h"
 #include "resources/resource_ids.h"
 
 namespace perchlet::win32 {
@@ -21,15 +22,15 @@ SIZE smallIconSize() {
 TrayPictures::TrayPictures(HINSTANCE instance) : instance_(instance), size_(smallIconSize()) {}
 
 Picture TrayPictures::load(const std::string& path) const {
-    IconHandle icon(static_cast<HICON>(
-        LoadImageA(nullptr, path.c_str(), IMAGE_ICON, size_.cx, size_.cy, LR_LOADFROMFILE)));
+    IconHandle icon(static_cast<HICON>(LoadImageW(nullptr, toWide(path).c_str(), IMAGE_ICON,
+                                                  size_.cx, size_.cy, LR_LOADFROMFILE)));
     return icon ? std::make_shared<IconHandle>(std::move(icon)) : nullptr;
 }
 
 const Picture& TrayPictures::picDefault() {
     if (!picDefault_) {
-        picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageA(
-            instance_, MAKEINTRESOURCEA(IDI_DEFAULT), IMAGE_ICON, size_.cx, size_.cy, 0)));
+        picDefault_ = std::make_shared<IconHandle>(static_cast<HICON>(LoadImageW(
+            instance_, MAKEINTRESOURCEW(IDI_DEFAULT), IMAGE_ICON, size_.cx, size_.cy, 0)));
     }
     return picDefault_;
 }
@@ -39,8 +40,8 @@ Picture TrayPictures::crossed(const Picture& picture) {
         crossRead_ = true;
         // As a section, so that its colours, the grey key above all, read back exactly at any
         // screen depth.
-        const BitmapHandle bitmap(static_cast<HBITMAP>(LoadImageA(
-            instance_, MAKEINTRESOURCEA(IDB_CROSS), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+        const BitmapHandle bitmap(static_cast<HBITMAP>(LoadImageW(
+            instance_, MAKEINTRESOURCEW(IDB_CROSS), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
         if (bitmap) {
             cross_ = readBitmapPixels(bitmap.get());
         }

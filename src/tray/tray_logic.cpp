@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "common/unicode.h"
+
 namespace perchlet {
 
 TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options) {
@@ -25,12 +27,13 @@ MenuAction menuItemAction(int index) {
     }
 }
 
-std::array<char, 64> tipField(const std::string& tooltip) {
-    std::array<char, 64> field;
-    field.fill(' ');
-    const std::size_t length = std::min<std::size_t>(tooltip.size(), field.size() - 1);
-    std::copy_n(tooltip.begin(), length, field.begin());
-    field[length] = '\0';
+std::array<char16_t, 64> tipField(const std::string& tooltip) {
+    std::array<char16_t, 64> field;
+    field.fill(u' ');
+    const std::u16string text = utf16FromUtf8(tooltip);
+    const std::size_t length = utf16UnitsCut(text, field.size() - 1);
+    std::copy_n(text.begin(), length, field.begin());
+    field[length] = u'\0';
     return field;
 }
 

@@ -22,9 +22,9 @@ MenuAction menuItemAction(int index);
 inline constexpr const char* kMenuCaptions[] = {"Launch!", "-", "Cancel Menu", "-",
                                                 "Exit Perchlet..."};
 
-// The tooltip as the shell's 64-character field holds it: the text, a NUL, blanks to the end.
-// A longer text is cut to 63 characters so the NUL always ends it.
-std::array<char, 64> tipField(const std::string& tooltip);
+// The tooltip as the shell's 64-unit UTF-16 field holds it: the text, a NUL, blanks to the end.
+// A longer text is cut to 63 units so the NUL always ends it, and never inside a character.
+std::array<char16_t, 64> tipField(const std::string& tooltip);
 
 // The question of the exit dialog for the number of icons.
 std::string exitQuestion(std::int32_t iconCount);

@@ -120,6 +120,9 @@ TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
         {"\"%TEMP%\\my.ico.old\"", nullptr, "\"%TEMP%\\my.ico.old\""},
         {"", "C:\\Icons\\Doc.ICO,0", "c:\\icons\\doc.ico"},
         {"5", "%SystemRoot%\\doc.ico", "%systemroot%\\doc.ico"},
+        // Only ASCII letters are lowered: whole characters elsewhere stay as they are.
+        {"", "C:\\\xC3\x9C\\\xE3\x82\xBF\xE3\x83\x8A\xE3\x82\xAB\\A.ICO",
+         "c:\\\xC3\x9C\\\xE3\x82\xBF\xE3\x83\x8A\xE3\x82\xAB\\a.ico"},
     };
     for (const auto& c : cases) {
         Choice x;

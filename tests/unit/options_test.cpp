@@ -56,6 +56,10 @@ TEST(OptionsFile, SetsAndTracesEachSetting) {
          {false, 0, false},
          {"Warning: Unrecognised setting 'CLICKMODE ' found in Perchlet.ini, ignoring."}},
         {"Mode=a=b", {}, {"Warning: Unrecognised setting 'MODE' found in Perchlet.ini, ignoring."}},
+        // Upper case for ASCII letters only: "öß" stays whole.
+        {"Gr\xC3\xB6\xC3\x9F=1",
+         {},
+         {"Warning: Unrecognised setting 'GR\xC3\xB6\xC3\x9F' found in Perchlet.ini, ignoring."}},
         {"; note, more\r\nClickMode=Single\r\n; later, double\r\n\r\n   \r\n",
          {false, 515, false},
          {kUnknownEmptyKey, "ClickMode setting value read as 514",

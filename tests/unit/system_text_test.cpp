@@ -1,5 +1,5 @@
 // The texts the Win32 layer hands over or reads: the raw command line, text files read in
-// chunks, and the names of the holding files' temporaries.
+// chunks and decoded, and the names of the holding files' temporaries.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -44,19 +44,50 @@ private:
     std::size_t at_ = 0;
 };
 
-TEST(LineReader, EndsLinesAtCrLfLoneLfAndLoneCrWhateverTheChunks) {
+// A Western ANSI code page: 0xE9 is "é", every other byte above ASCII shows as "?".
+class FakeAnsi : public AnsiCodePage {
+public:
+    std::string toUtf8(std::string_view bytes) const override {
+        std::string text;
+        for (const char c : bytes) {
+            text += c == '\xE9' ? "\xC3\xA9" : c < 0 ? "?" : std::string(1, c);
+        }
+        return text;
+    }
+};
+
+TEST(LineReader, DecodesAndEndsLinesAtCrLfLoneLfAndLoneCrWhateverTheChunks) {
+    using namespace std::string_literals;
     const std::vector<std::string> abc = {"a", "b", "c"};
     struct Case {
-        const char* text;
+        std::string text;
         std::vector<std::string> lines;
     } cases[] = {
-        {"a\r\nb\nc\r", abc},       {"a\rb\r\nc", abc}, {"a\n\nb", {"a", "", "b"}},
-        {"\r\n\r\n", {"", ""}},     {"\n\r", {"", ""}}, {"", {}},
+        {"a\r\nb\nc\r", abc},
+        {"a\rb\r\nc", abc},
+        {"a\n\nb", {"a", "", "b"}},
+        {"\r\n\r\n", {"", ""}},
+        {"\n\r", {"", ""}},
+        {"", {}},
         {"one line", {"one line"}},
+        {"J\xC3\xBCrgen\r\n\xE8\xA1\xA8", {"J\xC3\xBCrgen", "\xE8\xA1\xA8"}},
+        // A mark is no part of the first line; invalid UTF-8 after one becomes U+FFFD.
+        {"\xEF\xBB\xBF;c\r\nx", {";c", "x"}},
+        {"\xEF\xBB\xBF", {}},
+        {"\xFF\xFE"s, {}},
+        {"\xEF\xBB\xBFx\xFFy\xE8\xA1", {"x\xEF\xBF\xBDy\xEF\xBF\xBD\xEF\xBF\xBD"}},
+        {"\xFF\xFEx\0\r\0\n\0\xFC\0"s, {"x", "\xC3\xBC"}},
+        {"\xFE\xFF\0x\0\r\0\n\xD8\x3D\xDE\x00"s, {"x", "\xF0\x9F\x98\x80"}},
+        {"\xFF\xFE\x00\xD8x\0y"s, {"\xEF\xBF\xBDx\xEF\xBF\xBD"}},  // lone surrogate, odd byte
+        // One invalid sequence anywhere makes the whole file ANSI, as files were always read:
+        // here also an overlong form, a surrogate and a value past U+10FFFF.
+        {"caf\xE9\r\nJ\xC3\xBC", {"caf\xC3\xA9", "J??"}},
+        {"\xC0\xAF\r\n\xED\xA0\x80\xF4\x90\x80\x80", {"??", "???????"}},
     };
+    const FakeAnsi ansi;
     for (const auto& c : cases) {
         for (const std::size_t chunk : {1u, 2u, 3u, 64u}) {
-            LineReader reader(std::make_unique<TextChunks>(c.text), chunk);
+            LineReader reader(std::make_unique<TextChunks>(c.text), ansi, chunk);
             std::vector<std::string> lines;
             for (std::string line; reader.readLine(line);) {
                 lines.push_back(line);

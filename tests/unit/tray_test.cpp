@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/unicode.h"
 #include "exit/fade.h"
 #include "fakes.h"
 #include "icon_fakes.h"
@@ -55,14 +56,28 @@ TEST(TrayMenu, OnlyLaunchAndExitDoAnything) {
 }
 
 TEST(TrayTip, EndsWithANulWithinTheFieldAndPadsWithBlanks) {
-    for (std::size_t length : {0u, 1u, 62u, 63u, 64u, 80u}) {
-        const std::string tip(length, 'x');
+    const std::u16string pair = u"\U0001F600";  // two UTF-16 units
+    struct Case {
+        std::u16string tip;
+        std::size_t kept;  // UTF-16 units before the NUL
+    } cases[] = {
+        {u"", 0},
+        {u"x", 1},
+        {std::u16string(62, u'x'), 62},
+        {std::u16string(63, u'x'), 63},
+        {std::u16string(64, u'x'), 63},
+        {std::u16string(80, u'x'), 63},
+        {std::u16string(70, u'\u8868'), 63},    // CJK: one unit each
+        {std::u16string(61, u'x') + pair, 63},  // the pair just fits
+        {std::u16string(62, u'x') + pair, 62},  // the pair would straddle the NUL: left out
+    };
+    for (const auto& c : cases) {
+        const std::string tip = utf8FromUtf16(c.tip);
         const auto field = tipField(tip);
-        const std::size_t kept = std::min<std::size_t>(length, 63);
-        EXPECT_EQ(std::string(field.data(), kept), tip.substr(0, kept)) << length;
-        EXPECT_EQ(field[kept], '\0') << length;
-        for (std::size_t i = kept + 1; i < field.size(); ++i) {
-            EXPECT_EQ(field[i], ' ') << length << " at " << i;
+        EXPECT_EQ(std::u16string(field.data(), c.kept), c.tip.substr(0, c.kept)) << tip;
+        EXPECT_EQ(field[c.kept], u'\0') << tip;
+        for (std::size_t i = c.kept + 1; i < field.size(); ++i) {
+            EXPECT_EQ(field[i], u' ') << tip << " at " << i;
         }
     }
 }

@@ -7,7 +7,7 @@
 //   launch_exact.exe <request file>
 //
 // The request file is a list of records, each ended by a NUL byte (command lines cannot hold
-// one, so every other byte passes unchanged, in the ANSI code page):
+// one, so every other character passes unchanged, in UTF-8):
 //
 //   cmdline=<the whole command line, program name included>   (required, once)
 //   app=<module to run>          lpApplicationName; without it the command line names it
@@ -21,6 +21,7 @@
 // keeps only the low byte, the full code is also printed: "exit code <decimal>", after
 // "started process <id>" once the program runs.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -41,8 +42,8 @@ struct Request {
     DWORD timeout = INFINITE;
 };
 
-bool readWholeFile(const char* path, std::string& content) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+bool readWholeFile(const wchar_t* path, std::string& content) {
+    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return false;
@@ -62,6 +63,14 @@ bool readWholeFile(const char* path, std::string& content) {
     }
     CloseHandle(file);
     return ok;
+}
+
+std::wstring wide(const std::string& text) {
+    std::wstring result(text.size(), L'\0');
+    result.resize(static_cast<std::size_t>(
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
+                            static_cast<int>(result.size()))));
+    return result;
 }
 
 bool startsWith(const std::string& text, const char* prefix, std::string& rest) {
@@ -103,12 +112,12 @@ bool parseRequest(const std::string& content, Request& request) {
             }
             const std::string name = value.substr(0, equals);
             const std::string text = value.substr(equals + 1);
-            if (!SetEnvironmentVariableA(name.c_str(), text.c_str())) {
+            if (!SetEnvironmentVariableW(wide(name).c_str(), wide(text).c_str())) {
                 std::fprintf(stderr, "launch_exact: cannot set %s\n", name.c_str());
                 return false;
             }
         } else if (startsWith(record, "unset=", value)) {
-            SetEnvironmentVariableA(value.c_str(), nullptr);
+            SetEnvironmentVariableW(wide(value).c_str(), nullptr);
         } else {
             std::fprintf(stderr, "launch_exact: unknown record: %s\n", record.c_str());
             return false;
@@ -128,8 +137,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: launch_exact <request file>\n");
         return static_cast<int>(kBadRequest);
     }
+    // The request's path as the system has it: the run's folder may be beyond the code page.
+    int count = 0;
+    wchar_t** wideArgv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::string content;
-    if (!readWholeFile(argv[1], content)) {
+    if (wideArgv == nullptr || count != 2 || !readWholeFile(wideArgv[1], content)) {
         std::fprintf(stderr, "launch_exact: cannot read %s (error %lu)\n", argv[1],
                      static_cast<unsigned long>(GetLastError()));
         return static_cast<int>(kBadRequest);
@@ -139,16 +151,17 @@ int main(int argc, char** argv) {
         return static_cast<int>(kBadRequest);
     }
 
-    // CreateProcessA may write into the command-line buffer, so it gets a copy of its own.
-    std::vector<char> cmdline(request.cmdline.begin(), request.cmdline.end());
-    cmdline.push_back('\0');
-    STARTUPINFOA startup{};
+    // CreateProcessW may write into the command-line buffer, so it gets a copy of its own.
+    std::wstring cmdline = wide(request.cmdline);
+    const std::wstring app = wide(request.app);
+    const std::wstring cwd = wide(request.cwd);
+    STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(request.app.empty() ? nullptr : request.app.c_str(), cmdline.data(),
-                        nullptr, nullptr, FALSE, 0, nullptr,
-                        request.cwd.empty() ? nullptr : request.cwd.c_str(), &startup, &process)) {
-        std::fprintf(stderr, "launch_exact: CreateProcessA failed (error %lu) for [%s]\n",
+    if (!CreateProcessW(app.empty() ? nullptr : app.c_str(), cmdline.data(), nullptr, nullptr,
+                        FALSE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(), &startup,
+                        &process)) {
+        std::fprintf(stderr, "launch_exact: CreateProcessW failed (error %lu) for [%s]\n",
                      static_cast<unsigned long>(GetLastError()), request.cmdline.c_str());
         return static_cast<int>(kNotStarted);
     }

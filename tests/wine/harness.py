@@ -39,8 +39,10 @@ from texts import APP_TITLE
 from waits import first_true, wait_until
 
 REPO = Path(__file__).resolve().parents[2]
-# The program's text crosses to files in the ANSI code page; Wine's default locale uses 1252.
+# Files written before the program held UTF-8 are in the ANSI code page; Wine's default locale
+# uses 1252.
 ANSI = "cp1252"
+UTF8_BOM = b"\xef\xbb\xbf"
 # Exit codes of launch_exact.exe besides the program's own.
 LAUNCH_BAD_REQUEST = 0xE0000001
 LAUNCH_NOT_STARTED = 0xE0000002
@@ -233,13 +235,23 @@ class LogLine:
         return LogLine(raw, stamp, True, rest)
 
 
+def decode_log(data, ansi=None):
+    """A trace log's text: UTF-8 after the mark it starts with, else the ANSI code page of an
+    older log. The mark is never anywhere else."""
+    if data.startswith(UTF8_BOM):
+        assert UTF8_BOM not in data[len(UTF8_BOM):], "a second UTF-8 mark in the log"
+        return data[len(UTF8_BOM):].decode("utf-8", errors="replace")
+    assert UTF8_BOM not in data, "a UTF-8 mark inside the log"
+    return data.decode(ansi or ANSI, errors="replace")
+
+
 def read_log(path):
-    """The whole lines of a trace log (decoded from the ANSI code page, ended by CR LF)."""
+    """The whole lines of a trace log (decoded as decode_log does, ended by CR LF)."""
     try:
         data = Path(path).read_bytes()
     except OSError:  # none yet, or something else in its place (a fault test's folder)
         return []
-    text = data.decode(ANSI, errors="replace")
+    text = decode_log(data)
     # The last piece is a line still being written (or nothing): a line is whole at its CR LF.
     lines = text.split("\r\n")[:-1]
     return [LogLine.parse(line) for line in lines]
@@ -644,11 +656,13 @@ class PerchletRun:
               OutputDebugStringA lines (they go to the run's stderr file)
     wine_env  variables for Wine itself, such as WINEDLLOVERRIDES, which Wine reads only from
               the environment it starts in, not from the one the program inherits
+    locale    the Unix locale the run starts in, from which Wine takes its code pages (e.g.
+              "ja_JP.UTF-8" for 932); by default the session's
     """
 
     def __init__(self, session, args="", *, cmdline=None, env=None, files=None, appdata=DEFAULT,
                  attributes=None, answer=True, timeout=120, cwd=None, quoted=False,
-                 folder_prefix="perchlet-", debug="", wine_env=None):
+                 folder_prefix="perchlet-", debug="", wine_env=None, locale=None):
         self.session = session
         self.folder = Path(tempfile.mkdtemp(prefix=folder_prefix, dir=session.drive_c))
         self.win_folder = session.windows_path(self.folder)
@@ -659,6 +673,7 @@ class PerchletRun:
         self.timeout = timeout
         self.debug = debug
         self.wine_env = dict(wine_env or {})
+        self.locale = {"LANG": locale, "LC_ALL": locale} if locale else {}
         self.cwd = cwd or self.win_folder
         self.attributes = dict(attributes or {})
         self.env = dict(env or {})
@@ -727,10 +742,10 @@ class PerchletRun:
         for name, value in self.env.items():
             records.append(f"unset={name}" if value is None else f"env={name}={value}")
         request = self.folder / "launch.req"
-        request.write_bytes(b"".join(r.encode(ANSI) + b"\0" for r in records))
+        request.write_bytes(b"".join(r.encode("utf-8") + b"\0" for r in records))
         launcher = build_dir() / "testtools" / "launch_exact.exe"
         channels = "fixme-all,+msgbox" + ("," + self.debug if self.debug else "")
-        env = self.session.env(WINEDEBUG=channels, **self.wine_env)
+        env = self.session.env(WINEDEBUG=channels, **self.locale, **self.wine_env)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
             self.proc = subprocess.Popen(["wine", str(launcher), self.session.windows_path(request)],
                                          env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,

@@ -102,7 +102,7 @@ class ReliabilityTest(harness.WineTestCase):
         """Waits until the raw log holds the message `count` times (the 10,000-line log is too
         long to parse at every poll); returns when it was first seen so. With `answer` the
         program's message boxes are answered meanwhile."""
-        wanted = message.encode(harness.ANSI) + b"\r\n"
+        wanted = message.encode("utf-8") + b"\r\n"  # a new log is UTF-8
 
         def seen():
             data = log_bytes(run) or b""

@@ -199,7 +199,8 @@ class StartupTest(harness.WineTestCase):
         ended = datetime.datetime.now()
         self.assertTrue(data.endswith(b"\r\n"))
         self.assertEqual(data.count(b"\n"), data.count(b"\r\n"), "every line ends with CR LF")
-        lines = data.decode(harness.ANSI).split("\r\n")[:-1]
+        self.assertTrue(data.startswith(harness.UTF8_BOM), "a new log starts with the UTF-8 mark")
+        lines = harness.decode_log(data).split("\r\n")[:-1]
         self.assertGreaterEqual(len(lines), 6)
         # Wine's default locale writes dates with "/" and times with ":".
         pattern = re.compile(r"(\d\d)/(\d\d)/(\d{4}) (\d\d):(\d\d):(\d\d) (.*)")

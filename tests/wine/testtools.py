@@ -122,9 +122,10 @@ class FakeTray:
         if not self.log.exists():
             return []
         records = []
-        for line in self.log.read_text(encoding="ascii", errors="replace").splitlines():
+        for line in self.log.read_text(encoding="utf-8", errors="replace").splitlines():
             kind, *fields = line.split("\t")
-            records.append((kind, dict(field.partition("=")[::2] for field in fields)))
+            records.append((kind, {key: _unescape(value) for key, _, value in
+                                   (field.partition("=") for field in fields)}))
         return records
 
     def requests(self, deletions=False):
