@@ -11,6 +11,8 @@ using Read = testing::FakeRegistry::Read;
 constexpr RegistryRoot HKCU = RegistryRoot::CurrentUser;
 constexpr RegistryRoot HKCR = RegistryRoot::ClassesRoot;
 const std::string kFileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+const std::string kUrlChoice =
+    "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
 
 TEST(RegistryString, GivesTheStoredTextUpToItsFirstNulWithoutSurroundingBlanks) {
     struct Case {
@@ -138,6 +140,76 @@ TEST(FileAssociation, FollowsTheLookUpOrderRowByRow) {
          true,
          {{HKCR, "http\\DefaultIcon", ""}},
          "%SystemRoot%\\url.dll,0"},
+        {"the user's default app before the older choice",
+         {{HKCU, kFileExts + ".txt\\UserChoice", "ProgId", "Applications\\editor.exe"},
+          {HKCR, "Applications\\editor.exe\\DefaultIcon", "", "editor.exe,0"},
+          {HKCU, kFileExts + ".txt", "ProgID", "mytext"},
+          {HKCR, "mytext\\DefaultIcon", "", "my.dll,1"}},
+         "txt",
+         false,
+         {{HKCR, "Applications\\editor.exe\\DefaultIcon", ""}},
+         "editor.exe,0"},
+        {"a default app without an icon: the older rows follow, CurVer of both tried",
+         {{HKCU, kFileExts + ".txt\\UserChoice", "ProgId", "Applications\\ed.exe"},
+          {HKCR, ".txt", "", "txtfile"},
+          {HKCR, "txtfile\\CurVer", "", "txtfile.2"},
+          {HKCR, "txtfile.2\\DefaultIcon", "", "other.dll,2"}},
+         ".txt",
+         false,
+         {{HKCR, "Applications\\ed.exe\\DefaultIcon", ""},
+          {HKCR, "Applications\\ed.exe\\CLSID", ""},
+          {HKCR, "Applications\\ed.exe\\CurVer", ""},
+          {HKCU, kFileExts + ".txt", "ProgID"},
+          {HKCR, ".txt", ""},
+          {HKCR, "txtfile\\DefaultIcon", ""},
+          {HKCR, "txtfile\\CLSID", ""},
+          {HKCR, "txtfile\\CurVer", ""},
+          {HKCR, "txtfile.2\\DefaultIcon", ""}},
+         "other.dll,2"},
+        {"a packaged app's indirect icon is no icon",
+         {{HKCU, kFileExts + ".png\\UserChoice", "ProgId", "AppX43hnxtbyyps"},
+          {HKCR, "AppX43hnxtbyyps\\DefaultIcon", "", "@{Photos?ms-resource://Photos/Logo.png}"},
+          {HKCR, ".png", "", "pngfile"},
+          {HKCR, "pngfile\\DefaultIcon", "", "%1"}},
+         ".png",
+         false,
+         {{HKCR, "AppX43hnxtbyyps\\DefaultIcon", ""},
+          {HKCU, kFileExts + ".png", "ProgID"},
+          {HKCR, ".png", ""},
+          {HKCR, "pngfile\\DefaultIcon", ""}},
+         "%1"},
+        {"any default app's icon starting with @, through its current version, and no class",
+         {{HKCU, kFileExts + ".pdf\\UserChoice", "ProgId", "Reader"},
+          {HKCR, "Reader\\CurVer", "", "Reader.2"},
+          {HKCR, "Reader.2\\DefaultIcon", "", "@reader.dll,-5"}},
+         ".pdf",
+         false,
+         {{HKCR, "Reader\\DefaultIcon", ""},
+          {HKCR, "Reader\\CLSID", ""},
+          {HKCR, "Reader\\CurVer", ""},
+          {HKCR, "Reader.2\\DefaultIcon", ""},
+          {HKCU, kFileExts + ".pdf", "ProgID"},
+          {HKCR, ".pdf", ""}},
+         kDefault},
+        {"a URL scheme's default app before the scheme",
+         {{HKCU, kUrlChoice + "http\\UserChoice", "ProgId", "BrowserHTML"},
+          {HKCR, "BrowserHTML\\CLSID", "", "{0000-2}"},
+          {HKCR, "CLSID\\{0000-2}\\DefaultIcon", "", "browser.exe,0"},
+          {HKCR, "http\\DefaultIcon", "", "%SystemRoot%\\url.dll,0"}},
+         "http",
+         true,
+         {{HKCR, "BrowserHTML\\DefaultIcon", ""},
+          {HKCR, "BrowserHTML\\CLSID", ""},
+          {HKCR, "CLSID\\{0000-2}\\DefaultIcon", ""}},
+         "browser.exe,0"},
+        {"a packaged browser: the scheme's own icon",
+         {{HKCU, kUrlChoice + "https\\UserChoice", "ProgId", "AppXq0fevzme2pys"},
+          {HKCR, "AppXq0fevzme2pys\\DefaultIcon", "", "@{Browser?ms-resource://x}"},
+          {HKCR, "https\\DefaultIcon", "", "%SystemRoot%\\url.dll,0"}},
+         "https",
+         true,
+         {{HKCR, "AppXq0fevzme2pys\\DefaultIcon", ""}, {HKCR, "https\\DefaultIcon", ""}},
+         "%SystemRoot%\\url.dll,0"},
     };
     for (const auto& c : cases) {
         testing::FakeSystem system;
@@ -148,7 +220,13 @@ TEST(FileAssociation, FollowsTheLookUpOrderRowByRow) {
         }
         EXPECT_EQ(funcFindFileAssociation(system.program, registry, c.extension, c.isUrl), c.result)
             << c.what;
-        EXPECT_EQ(registry.reads, c.reads) << c.what;
+        // Every look-up reads the user's default app first; the table lists the reads after it.
+        const std::string extension =
+            c.isUrl || c.extension.starts_with(".") ? c.extension : "." + c.extension;
+        std::vector<Read> reads = {
+            {HKCU, (c.isUrl ? kUrlChoice : kFileExts) + extension + "\\UserChoice", "ProgId"}};
+        reads.insert(reads.end(), c.reads.begin(), c.reads.end());
+        EXPECT_EQ(registry.reads, reads) << c.what;
         const std::vector<std::string> trace =
             c.result == kDefault
                 ? std::vector<std::string>{"No specific file association found, using default..."}
