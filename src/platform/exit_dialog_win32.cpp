@@ -83,6 +83,9 @@ INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
             // Closed without a button: take it as No, so no fade runs on without a question.
             butNo_Click();
             return TRUE;
+        case WM_DPICHANGED:
+            layOut(reinterpret_cast<const RECT*>(lParam));
+            return TRUE;
         case WM_DRAWITEM:
             drawQuestion(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
@@ -94,14 +97,29 @@ INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void ExitDialog::layOut() {
-    int dpiX = 96;
-    int dpiY = 96;
-    {
-        const ScreenDc screen;
-        dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
-        dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
+int ExitDialog::displayDpi() const {
+    // Windows 10 1607 and later tell the scale of the dialog's own display; before, there is
+    // only the system's.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto dpiForWindow = user32 == nullptr
+                                  ? nullptr
+                                  : reinterpret_cast<DpiForWindow>(reinterpret_cast<void (*)()>(
+                                        GetProcAddress(user32, "GetDpiForWindow")));
+    if (dpiForWindow != nullptr) {
+        if (const UINT dpi = dpiForWindow(dialog_); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
     }
+    const ScreenDc screen;
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    return dpi > 0 ? dpi : 96;
+}
+
+void ExitDialog::layOut(const RECT* suggested) {
+    // Displays have one scale for both directions.
+    const int dpiX = displayDpi();
+    const int dpiY = dpiX;
     for (const auto& control : kLayout) {
         MoveWindow(GetDlgItem(dialog_, control.id), pixels(control.left, dpiX),
                    pixels(control.top, dpiY), pixels(control.width, dpiX),
@@ -114,8 +132,13 @@ void ExitDialog::layOut() {
                        static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
+    if (suggested != nullptr) {
+        SetWindowPos(dialog_, nullptr, suggested->left, suggested->top, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                     (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
+    }
 
     const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
     labMsgFont_ = FontHandle(CreateFontA(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,

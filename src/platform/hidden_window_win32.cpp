@@ -95,6 +95,11 @@ LRESULT HiddenWindow::message(HWND window, UINT message, WPARAM wParam, LPARAM l
         messages_.timerTick(wParam);
         return 0;
     }
+    if (message == WM_DPICHANGED || message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE) {
+        // The window is never shown: it keeps its size whatever its display's scale.
+        messages_.displayChanged();
+        return 0;
+    }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {
         messages_.taskbarCreated();
         return 0;

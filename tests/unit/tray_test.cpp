@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include "exit/fade.h"
 #include "fakes.h"
 #include "tray/launch.h"
@@ -27,12 +30,21 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
     } cases[] = {
         {514, false, 0x202, TrayAction::Launch},  // single click
         {514, false, 0x203, TrayAction::None},    // the double click is not the chosen one
-        {515, false, 0x203, TrayAction::Launch}, {515, false, 0x202, TrayAction::None},
+        {515, false, 0x203, TrayAction::Launch},
+        {515, false, 0x202, TrayAction::None},
         {0, false, 0x202, TrayAction::None},      // no ClickMode: no click launches
         {0, false, 0x200, TrayAction::None},      // mouse movement
         {0, false, 0x204, TrayAction::OpenMenu},  // right button pressed
         {0, false, 0x205, TrayAction::None},      // right button released
-        {0, true, 0x204, TrayAction::None},      {514, true, 0x202, TrayAction::Launch},
+        {0, true, 0x204, TrayAction::None},
+        {514, true, 0x202, TrayAction::Launch},
+        // The keyboard: Enter or Space is the launching click, the menu key the right button.
+        {514, false, 0x401, TrayAction::Launch},
+        {515, true, 0x401, TrayAction::Launch},
+        {0, false, 0x401, TrayAction::None},
+        {0, false, 0x7B, TrayAction::OpenMenu},
+        {0, true, 0x7B, TrayAction::None},
+        {514, false, 0x400, TrayAction::None},
     };
     for (const auto& c : cases) {
         Options options;
@@ -43,11 +55,46 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
     }
 }
 
+TEST(TrayEvents, TheMouseOwnContextMenuAndARepeatedKeyChoiceDoNothing) {
+    using A = TrayAction;
+    // Steps (message, time in ms, icon id), and the actions they give in turn.
+    struct Case {
+        std::vector<std::tuple<std::uint32_t, std::uint64_t, std::uint32_t>> steps;
+        std::vector<A> actions;
+    } cases[] = {
+        // A right click, a move, then the menu key.
+        {{{0x204, 10, 1}, {0x205, 20, 1}, {0x7B, 20, 1}, {0x200, 900, 1}, {0x7B, 990, 1}},
+         {A::OpenMenu, A::None, A::None, A::None, A::OpenMenu}},
+        // Enter sent twice, again later, then on another icon.
+        {{{0x401, 1000, 1}, {0x401, 1010, 1}, {0x401, 1600, 1}, {0x401, 1610, 2}},
+         {A::Launch, A::None, A::Launch, A::Launch}},
+    };
+    Options options;
+    options.ClickMode = 514;
+    for (const auto& c : cases) {
+        TrayEventReader reader;
+        std::vector<A> actions;
+        for (const auto& [message, time, id] : c.steps) {
+            actions.push_back(reader.read(id, message, time, 500, options));
+        }
+        EXPECT_EQ(actions, c.actions);
+    }
+}
+
 TEST(TrayMenu, OnlyLaunchAndExitDoAnything) {
     EXPECT_EQ(menuItemAction(1), MenuAction::Launch);
     EXPECT_EQ(menuItemAction(5), MenuAction::Exit);
     for (int index : {0, 2, 3, 4, 6}) {
         EXPECT_EQ(menuItemAction(index), MenuAction::None) << index;
+    }
+}
+
+TEST(TrayPictures, TheTaskbarDisplaysScaleThenTheSystemsThen16) {
+    // (at the task bar's scale, at the system's, the side): 0 or beyond 256 is untold.
+    const std::tuple<int, int, int> cases[] = {{24, 16, 24}, {16, 32, 16}, {0, 20, 20},
+                                               {0, 0, 16},   {-1, 0, 16},  {4096, 24, 24}};
+    for (const auto& [atTaskbar, system, side] : cases) {
+        EXPECT_EQ(trayPictureSide(atTaskbar, system), side) << atTaskbar << " " << system;
     }
 }
 

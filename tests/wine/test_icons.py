@@ -14,6 +14,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
+import testtools  # noqa: E402
 from desktop import choose_last_menu_item, press_return_until, wait_for_window  # noqa: E402
 from harness import batch_text  # noqa: E402
 from ico import (Half, icon_pixels, ico_entries, rgba_ico, small_image_index,  # noqa: E402
@@ -529,6 +530,11 @@ class IconTest(harness.WineTestCase):
         choose_last_menu_item(self.session, run, icons[0],
                                lambda: EXIT_SELECTED in run.messages())
         dialog = wait_for_window(self.session, EXIT_TITLE)
+        # The question is laid out for its display's scale: 7905 x 1545 twips.
+        probed = testtools.probe_window(self.session, EXIT_TITLE)
+        client, dpi = probed.rect_of(probed.fields, "client"), size * 6
+        self.assertEqual((client.width, client.height),
+                         ((7905 * dpi + 720) // 1440, (1545 * dpi + 720) // 1440))
         self.session.x("xdotool", "mousemove", 5, 1000)
         # The first tick of the fade comes 800 ms after the question opens.
         screen, places = wait_for_screen(self.session, f"fade-{size}",
