@@ -8,6 +8,9 @@ namespace perchlet::win32 {
 
 namespace {
 
+// Asks for the dialog's own layout after the dialog manager has scaled the dialog to a new display.
+constexpr UINT kLayOutAgain = WM_APP;
+
 // Twips of the dialog's design, turned into pixels of this screen.
 int pixels(int twips, int dpi) {
     return MulDiv(twips, dpi, 1440);
@@ -84,7 +87,12 @@ INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
             butNo_Click();
             return TRUE;
         case WM_DPICHANGED:
-            layOut(reinterpret_cast<const RECT*>(lParam));
+            // The dialog manager scales the controls and their fonts and moves the dialog where
+            // the system suggests; the dialog's own layout is laid over that once it has.
+            PostMessageW(dialog_, kLayOutAgain, 0, 0);
+            return FALSE;
+        case kLayOutAgain:
+            layOut(true);
             return TRUE;
         case WM_DRAWITEM:
             drawQuestion(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
@@ -116,7 +124,7 @@ int ExitDialog::displayDpi() const {
     return dpi > 0 ? dpi : 96;
 }
 
-void ExitDialog::layOut(const RECT* suggested) {
+void ExitDialog::layOut(bool keepPlace) {
     // Displays have one scale for both directions.
     const int dpiX = displayDpi();
     const int dpiY = dpiX;
@@ -128,12 +136,24 @@ void ExitDialog::layOut(const RECT* suggested) {
     // The Image1 picture keeps its own 33 by 32 pixels.
     SetWindowPos(GetDlgItem(dialog_, IDC_IMAGE1), nullptr, 0, 0, 33, 32, SWP_NOMOVE | SWP_NOZORDER);
     RECT frame{0, 0, pixels(7905, dpiX), pixels(1545, dpiY)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE)));
+    const auto style = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrA(dialog_, GWL_EXSTYLE));
+    // The frame at the display's scale, not at the system's (Windows 10 1607 and later).
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto adjustForDpi = user32 == nullptr
+                                  ? nullptr
+                                  : reinterpret_cast<AdjustForDpi>(reinterpret_cast<void (*)()>(
+                                        GetProcAddress(user32, "AdjustWindowRectExForDpi")));
+    if (adjustForDpi == nullptr ||
+        !adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpiX))) {
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    }
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    if (suggested != nullptr) {
-        SetWindowPos(dialog_, nullptr, suggested->left, suggested->top, width, height,
+    RECT now{};
+    if (keepPlace && GetWindowRect(dialog_, &now)) {
+        SetWindowPos(dialog_, nullptr, now.left, now.top, width, height,
                      SWP_NOZORDER | SWP_NOACTIVATE);
     } else {
         SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,

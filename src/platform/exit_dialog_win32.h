@@ -37,9 +37,9 @@ public:
 private:
     static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR message(UINT message, WPARAM wParam, LPARAM lParam);
-    // Lays the dialog out for the scale of its display, centred on the screen, or in the place
-    // the system suggests when it moved to a display of another scale.
-    void layOut(const RECT* suggested = nullptr);
+    // Lays the dialog out for the scale of its display, centred on the screen, or where it is
+    // when it moved to a display of another scale.
+    void layOut(bool keepPlace = false);
     int displayDpi() const;
     void drawQuestion(const DRAWITEMSTRUCT& item) const;
     void butYes_Click();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
-#include <vector>
 
 #include "exit/fade.h"
 #include "fakes.h"
@@ -30,21 +29,16 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
     } cases[] = {
         {514, false, 0x202, TrayAction::Launch},  // single click
         {514, false, 0x203, TrayAction::None},    // the double click is not the chosen one
-        {515, false, 0x203, TrayAction::Launch},
-        {515, false, 0x202, TrayAction::None},
+        {515, false, 0x203, TrayAction::Launch}, {515, false, 0x202, TrayAction::None},
         {0, false, 0x202, TrayAction::None},      // no ClickMode: no click launches
         {0, false, 0x200, TrayAction::None},      // mouse movement
         {0, false, 0x204, TrayAction::OpenMenu},  // right button pressed
         {0, false, 0x205, TrayAction::None},      // right button released
-        {0, true, 0x204, TrayAction::None},
-        {514, true, 0x202, TrayAction::Launch},
-        // The keyboard: Enter or Space is the launching click, the menu key the right button.
-        {514, false, 0x401, TrayAction::Launch},
-        {515, true, 0x401, TrayAction::Launch},
-        {0, false, 0x401, TrayAction::None},
-        {0, false, 0x7B, TrayAction::OpenMenu},
-        {0, true, 0x7B, TrayAction::None},
-        {514, false, 0x400, TrayAction::None},
+        {0, true, 0x204, TrayAction::None},      {514, true, 0x202, TrayAction::Launch},
+        {514, false, 0x401, TrayAction::Launch},  // Enter: the launching click of the mode
+        {515, true, 0x401, TrayAction::Launch},  {0, false, 0x401, TrayAction::None},
+        {0, false, 0x7B, TrayAction::OpenMenu},  // the menu key: the right button
+        {0, true, 0x7B, TrayAction::None},       {514, false, 0x400, TrayAction::None},
     };
     for (const auto& c : cases) {
         Options options;
@@ -56,28 +50,20 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
 }
 
 TEST(TrayEvents, TheMouseOwnContextMenuAndARepeatedKeyChoiceDoNothing) {
-    using A = TrayAction;
-    // Steps (message, time in ms, icon id), and the actions they give in turn.
-    struct Case {
-        std::vector<std::tuple<std::uint32_t, std::uint64_t, std::uint32_t>> steps;
-        std::vector<A> actions;
-    } cases[] = {
-        // A right click, a move, then the menu key.
-        {{{0x204, 10, 1}, {0x205, 20, 1}, {0x7B, 20, 1}, {0x200, 900, 1}, {0x7B, 990, 1}},
-         {A::OpenMenu, A::None, A::None, A::None, A::OpenMenu}},
-        // Enter sent twice, again later, then on another icon.
-        {{{0x401, 1000, 1}, {0x401, 1010, 1}, {0x401, 1600, 1}, {0x401, 1610, 2}},
-         {A::Launch, A::None, A::Launch, A::Launch}},
+    // (message, time in ms, icon, action): a right click, a move, the menu key; Enter sent
+    // twice, again later, then on another icon.
+    const std::tuple<std::uint32_t, std::uint64_t, std::uint32_t, TrayAction> steps[] = {
+        {0x204, 10, 1, TrayAction::OpenMenu}, {0x205, 20, 1, TrayAction::None},
+        {0x7B, 20, 1, TrayAction::None},      {0x200, 900, 1, TrayAction::None},
+        {0x7B, 990, 1, TrayAction::OpenMenu}, {0x401, 1000, 1, TrayAction::Launch},
+        {0x401, 1010, 1, TrayAction::None},   {0x401, 1600, 1, TrayAction::Launch},
+        {0x401, 1610, 2, TrayAction::Launch},
     };
     Options options;
     options.ClickMode = 514;
-    for (const auto& c : cases) {
-        TrayEventReader reader;
-        std::vector<A> actions;
-        for (const auto& [message, time, id] : c.steps) {
-            actions.push_back(reader.read(id, message, time, 500, options));
-        }
-        EXPECT_EQ(actions, c.actions);
+    TrayEventReader reader;
+    for (const auto& [message, time, id, action] : steps) {
+        EXPECT_EQ(reader.read(id, message, time, 500, options), action) << message << "@" << time;
     }
 }
 

@@ -330,15 +330,11 @@ class IconTest(harness.WineTestCase):
         self.associate(".pchicochosen", three + ",1")
         self.registry.add("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
                           ".pchicochoice", "perchlet.test.pchicochosen", name="ProgID")
-        # The default app the user chose since Windows 8 comes before both, unless its icon is a
-        # packaged app's indirect string.
+        # The default app the user chose since Windows 8 comes before both.
         choice = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
         self.associate(".pchicouser", three + ",0")
         self.registry.add(choice + ".pchicouser\\UserChoice", "perchlet.test.pchicochosen",
                           name="ProgId")
-        self.associate(".pchicoappx", three + ",2")
-        self.registry.add("HKCR\\perchlet.test.appx\\DefaultIcon", "@{Pch?ms-resource://Pch/a}")
-        self.registry.add(choice + ".pchicoappx\\UserChoice", "perchlet.test.appx", name="ProgId")
         self.registry.add("HKCR\\perchlet.test.browser\\DefaultIcon", named + ",2")
         self.registry.add("HKCU\\Software\\Microsoft\\Windows\\Shell\\Associations\\"
                           "UrlAssociations\\http\\UserChoice", "perchlet.test.browser",
@@ -378,8 +374,6 @@ class IconTest(harness.WineTestCase):
              [determining(".pchicochoice"), found(three + ",1")], green),
             ("the user's default app", "C:\\docs\\a.pchicouser",
              [determining(".pchicouser"), found(three + ",1")], green),
-            ("a default app with a packaged icon", "C:\\docs\\a.pchicoappx",
-             [determining(".pchicoappx"), found(three + ",2")], blue),
             ("the default browser", "http://pchico.example/",
              [determining("http"), found(named + ",2")], blue),
             ("a variable in the module path", "C:\\docs\\a.pchicoenv",
