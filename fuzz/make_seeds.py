@@ -84,8 +84,9 @@ def batch():
 def association():
     # The command, the user's icon field, the icon groups of every module, then one answer per
     # registry read in turn: "=value", "!" for a failing read, anything else for a missing value.
-    def seed(command, icon, *answers, groups="3"):
-        return "\n".join([command, icon, groups, *answers]).encode("latin-1")
+    # The first read is the user's default app, missing unless `chosen` names it.
+    def seed(command, icon, *answers, groups="3", chosen="-"):
+        return "\n".join([command, icon, groups, chosen, *answers]).encode("latin-1")
 
     return {
         "user-choice": seed(r"notepad.exe c:\a.txt", "", "=exefile", "=%1"),
@@ -95,6 +96,11 @@ def association():
                               r'="C:\Program Files\Foo\foo.dll",2'),
         "through-current-version": seed(r"C:\x.foo", "", "-", "=foofile", "-", "-", "=foofile.2",
                                         "=foo.exe,1"),
+        "default-app": seed(r"C:\x.foo", "", "=editor.exe,1", chosen=r"=Applications\editor.exe"),
+        "default-app-packaged": seed("https://example.org", "", "=@{Browser?ms-resource://x}",
+                                     r"=C:\Browser\browser.exe,0", chosen="=AppXq0fevzme2pys"),
+        "default-app-without-icon": seed(r"C:\x.foo", "", "-", "-", "-", "-", "=foofile",
+                                         "=foo.exe,1", chosen=r"=Applications\x.exe"),
         "url-scheme": seed("https://example.org", "", r'="C:\Browser\browser.exe",0'),
         "ico-file": seed(r"C:\x.foo", "", "=foofile", r"=C:\Icons\foo.ICO,0"),
         "user-number-overrides": seed(r"C:\x.foo", "3", "=foofile", "=shell32.dll,1"),

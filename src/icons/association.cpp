@@ -26,12 +26,44 @@ std::string funcFindFileAssociation(Program& program, const RegistryReader& regi
                               const std::string& value = "") {
             return funcReadRegistryString(registry, root, key, value, "");
         };
+        // The icon of a class: its DefaultIcon, else that of its CLSID or of its current version.
+        const auto classIcon = [&](const std::string& classKey) -> std::string {
+            std::string icon = read(RegistryRoot::ClassesRoot, classKey + "\\DefaultIcon");
+            if (icon.empty()) {
+                const std::string classId = read(RegistryRoot::ClassesRoot, classKey + "\\CLSID");
+                if (!classId.empty()) {
+                    icon = read(RegistryRoot::ClassesRoot, "CLSID\\" + classId + "\\DefaultIcon");
+                } else {
+                    const std::string current =
+                        read(RegistryRoot::ClassesRoot, classKey + "\\CurVer");
+                    if (!current.empty()) {
+                        icon = read(RegistryRoot::ClassesRoot, current + "\\DefaultIcon");
+                    }
+                }
+            }
+            return icon;
+        };
+
+        const std::string extension =
+            blnIsURL || startsWith(strExtension, ".") ? strExtension : "." + strExtension;
+        // Since Windows 8 the default app the user chose is kept apart from the older ProgID.
+        const std::string userChoice =
+            blnIsURL ? "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\" +
+                           extension + "\\UserChoice"
+                     : "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" +
+                           extension + "\\UserChoice";
+        const std::string chosenClass = read(RegistryRoot::CurrentUser, userChoice, "ProgId");
+        if (!chosenClass.empty()) {
+            // A packaged app's icon is an indirect string naming a PNG in its package, no module.
+            if (std::string icon = classIcon(chosenClass); !icon.empty() && icon.front() != '@') {
+                return icon;
+            }
+        }
+
         std::string classKey;
         if (blnIsURL) {
             classKey = strExtension;
         } else {
-            const std::string extension =
-                startsWith(strExtension, ".") ? strExtension : "." + strExtension;
             classKey = read(
                 RegistryRoot::CurrentUser,
                 "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\" + extension,
@@ -43,19 +75,7 @@ std::string funcFindFileAssociation(Program& program, const RegistryReader& regi
 
         std::string result;
         if (!classKey.empty()) {
-            result = read(RegistryRoot::ClassesRoot, classKey + "\\DefaultIcon");
-            if (result.empty()) {
-                const std::string classId = read(RegistryRoot::ClassesRoot, classKey + "\\CLSID");
-                if (!classId.empty()) {
-                    result = read(RegistryRoot::ClassesRoot, "CLSID\\" + classId + "\\DefaultIcon");
-                } else {
-                    const std::string current =
-                        read(RegistryRoot::ClassesRoot, classKey + "\\CurVer");
-                    if (!current.empty()) {
-                        result = read(RegistryRoot::ClassesRoot, current + "\\DefaultIcon");
-                    }
-                }
-            }
+            result = classIcon(classKey);
         }
 
         if (result.empty()) {

@@ -2,12 +2,16 @@
 
 #include "platform/common_controls_win32.h"
 #include "platform/procedure_guard.h"
+#include "platform/system_library_win32.h"
 #include "platform/wide_text.h"
 #include "resources/resource_ids.h"
 
 namespace perchlet::win32 {
 
 namespace {
+
+// Asks for the dialog's own layout after the dialog manager has scaled the dialog to a new display.
+constexpr UINT kLayOutAgain = WM_APP;
 
 // Twips of the dialog's design, turned into pixels of this screen.
 int pixels(int twips, int dpi) {
@@ -84,6 +88,14 @@ INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
             // Closed without a button: take it as No, so no fade runs on without a question.
             butNo_Click();
             return TRUE;
+        case WM_DPICHANGED:
+            // The dialog manager scales the controls and their fonts and moves the dialog where
+            // the system suggests; the dialog's own layout is laid over that once it has.
+            PostMessageW(dialog_, kLayOutAgain, 0, 0);
+            return FALSE;
+        case kLayOutAgain:
+            layOut(true);
+            return TRUE;
         case WM_DRAWITEM:
             drawQuestion(*reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
             return TRUE;
@@ -95,14 +107,25 @@ INT_PTR ExitDialog::message(UINT message, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void ExitDialog::layOut() {
-    int dpiX = 96;
-    int dpiY = 96;
-    {
-        const ScreenDc screen;
-        dpiX = GetDeviceCaps(screen.get(), LOGPIXELSX);
-        dpiY = GetDeviceCaps(screen.get(), LOGPIXELSY);
+int ExitDialog::displayDpi() const {
+    // Windows 10 1607 and later tell the scale of the dialog's own display; before, there is
+    // only the system's.
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    static const auto dpiForWindow = loadedFunction<DpiForWindow>(L"user32.dll", "GetDpiForWindow");
+    if (dpiForWindow != nullptr) {
+        if (const UINT dpi = dpiForWindow(dialog_); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
     }
+    const ScreenDc screen;
+    const int dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    return dpi > 0 ? dpi : 96;
+}
+
+void ExitDialog::layOut(bool keepPlace) {
+    // Displays have one scale for both directions.
+    const int dpiX = displayDpi();
+    const int dpiY = dpiX;
     for (const auto& control : kLayout) {
         MoveWindow(GetDlgItem(dialog_, control.id), pixels(control.left, dpiX),
                    pixels(control.top, dpiY), pixels(control.width, dpiX),
@@ -111,12 +134,26 @@ void ExitDialog::layOut() {
     // The Image1 picture keeps its own 33 by 32 pixels.
     SetWindowPos(GetDlgItem(dialog_, IDC_IMAGE1), nullptr, 0, 0, 33, 32, SWP_NOMOVE | SWP_NOZORDER);
     RECT frame{0, 0, pixels(7905, dpiX), pixels(1545, dpiY)};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_EXSTYLE)));
+    const auto style = static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_STYLE));
+    const auto exStyle = static_cast<DWORD>(GetWindowLongPtrW(dialog_, GWL_EXSTYLE));
+    // The frame at the display's scale, not at the system's (Windows 10 1607 and later).
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    static const auto adjustForDpi =
+        loadedFunction<AdjustForDpi>(L"user32.dll", "AdjustWindowRectExForDpi");
+    if (adjustForDpi == nullptr ||
+        !adjustForDpi(&frame, style, FALSE, exStyle, static_cast<UINT>(dpiX))) {
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    }
     const int width = frame.right - frame.left;
     const int height = frame.bottom - frame.top;
-    SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
+    RECT now{};
+    if (keepPlace && GetWindowRect(dialog_, &now)) {
+        SetWindowPos(dialog_, nullptr, now.left, now.top, width, height,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+        SetWindowPos(dialog_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                     (GetSystemMetrics(SM_CYSCREEN) - height) / 2, width, height, SWP_NOZORDER);
+    }
 
     const int fontHeight = -MulDiv(825, dpiY, 7200);  // 8.25 point
     labMsgFont_ = FontHandle(CreateFontW(fontHeight, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE,

@@ -37,7 +37,10 @@ public:
 private:
     static INT_PTR CALLBACK procedure(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR message(UINT message, WPARAM wParam, LPARAM lParam);
-    void layOut();
+    // Lays the dialog out for the scale of its display, centred on the screen, or where it is
+    // when it moved to a display of another scale.
+    void layOut(bool keepPlace = false);
+    int displayDpi() const;
     void drawQuestion(const DRAWITEMSTRUCT& item) const;
     void butYes_Click();
     void butNo_Click();

@@ -2,6 +2,7 @@
 
 #include "platform/last_error_win32.h"
 #include "platform/procedure_guard.h"
+#include "platform/system_library_win32.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet::win32 {
@@ -15,11 +16,7 @@ constexpr wchar_t kClassName[] = L"frmCommon";
 void allowShellBroadcast(HWND window, UINT message) {
     constexpr DWORD kAllow = 1;  // MSGFLT_ALLOW
     using Allow = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    const auto allow = user32 == nullptr
-                           ? nullptr
-                           : reinterpret_cast<Allow>(reinterpret_cast<void (*)()>(
-                                 GetProcAddress(user32, "ChangeWindowMessageFilterEx")));
+    const auto allow = loadedFunction<Allow>(L"user32.dll", "ChangeWindowMessageFilterEx");
     // A failure (a low-integrity process may not change its filter) leaves the icons as they
     // are: they are only missed should the shell start again.
     if (allow != nullptr && message != 0) {
@@ -93,6 +90,11 @@ LRESULT HiddenWindow::message(HWND window, UINT message, WPARAM wParam, LPARAM l
     }
     if (message == WM_TIMER) {
         messages_.timerTick(wParam);
+        return 0;
+    }
+    if (message == WM_DPICHANGED || message == WM_DISPLAYCHANGE || message == WM_SETTINGCHANGE) {
+        // The window is never shown: it keeps its size whatever its display's scale.
+        messages_.displayChanged();
         return 0;
     }
     if (message == taskbarCreated_ && taskbarCreated_ != 0) {

@@ -16,6 +16,8 @@ public:
     virtual void timerTick(UINT_PTR timer) = 0;
     // The shell started again and knows none of the icons.
     virtual void taskbarCreated() = 0;
+    // A display's scale or layout changed, or the task bar may have moved to another display.
+    virtual void displayChanged() = 0;
 
 protected:
     ~HiddenWindowMessages() = default;

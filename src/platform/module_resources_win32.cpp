@@ -176,8 +176,9 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
         const std::wstring name = located;
         std::wstring found(MAX_PATH, L'\0');
         for (;;) {
-            const DWORD length = SearchPathW(nullptr, name.c_str(), nullptr,
-                                             static_cast<DWORD>(found.size()), found.data(), nullptr);
+            const DWORD length =
+                SearchPathW(nullptr, name.c_str(), nullptr, static_cast<DWORD>(found.size()),
+                            found.data(), nullptr);
             if (length == 0) {
                 break;  // not found: the loader's own search has the last word
             }

@@ -25,6 +25,31 @@ bool ShellIcons::notify(DWORD message, std::int32_t n) {
     return Shell_NotifyIconW(message, &data) != FALSE;
 }
 
+bool ShellIcons::control(DWORD message, std::int32_t n) {
+    NOTIFYICONDATAW data{};
+    data.cbSize = NOTIFYICONDATAW_V2_SIZE;  // the first record with uVersion
+    data.hWnd = window_.hwnd();
+    data.uID = static_cast<UINT>(n);
+    data.uVersion = NOTIFYICON_VERSION;
+    return Shell_NotifyIconW(message, &data) != FALSE;
+}
+
+void ShellIcons::useKeyboardMessages(std::int32_t n) {
+    // The shell forgets the version with each addition. Version 3 reports the keyboard's choice
+    // and menu key as NIN_KEYSELECT and WM_CONTEXTMENU, not as right clicks, and keeps the
+    // message layout and the standard tip of the first version (version 4 changes both). A shell
+    // that refuses it goes on sending right clicks for the keyboard, which open the menu.
+    control(NIM_SETVERSION, n);
+}
+
+void ShellIcons::returnFocus(std::int32_t n) {
+    // Without it the keyboard's focus stays with the hidden window once the menu is gone; a
+    // refusal leaves it there, as before.
+    if (records_[static_cast<std::size_t>(n)].present) {
+        control(NIM_SETFOCUS, n);
+    }
+}
+
 void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,
                      const std::string& command) {
     Record& record = records_[static_cast<std::size_t>(n)];
@@ -39,11 +64,22 @@ void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,
 void ShellIcons::added(std::int32_t n) {
     // A task bar that is not up yet, or too busy to answer in time, refuses it: the icon then
     // waits for the retry timer.
-    registrations_.registered(n, notify(NIM_ADD, n), GetTickCount64());
+    const bool taken = notify(NIM_ADD, n);
+    if (taken) {
+        useKeyboardMessages(n);
+    }
+    registrations_.registered(n, taken, GetTickCount64());
 }
 
-void ShellIcons::change(std::int32_t n, HICON picture) {
-    records_[static_cast<std::size_t>(n)].picture = picture;
+void ShellIcons::change(std::int32_t n, HICON picture, bool tell) {
+    Record& record = records_[static_cast<std::size_t>(n)];
+    if (!record.present) {
+        return;  // not handed to the shell yet: its addition will carry its picture
+    }
+    record.picture = picture;
+    if (!tell) {
+        return;
+    }
     // A change the shell takes shows that a pending icon is there after all; a refused one
     // leaves its retries as they are.
     registrations_.modified(n, notify(NIM_MODIFY, n));
@@ -76,8 +112,13 @@ void ShellIcons::retry() {
 }
 
 bool ShellIcons::request(std::int32_t n, IconRegistrations::Request request) {
-    return records_[static_cast<std::size_t>(n)].present &&
-           notify(request == IconRegistrations::Request::Modify ? NIM_MODIFY : NIM_ADD, n);
+    const bool taken =
+        records_[static_cast<std::size_t>(n)].present &&
+        notify(request == IconRegistrations::Request::Modify ? NIM_MODIFY : NIM_ADD, n);
+    if (taken) {
+        useKeyboardMessages(n);  // a change taken shows an addition that timed out
+    }
+    return taken;
 }
 
 void ShellIcons::givenUp(std::int32_t n) {

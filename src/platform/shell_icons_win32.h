@@ -25,13 +25,17 @@ public:
     // Icon n (1 to kMaxTrayEntries) with its tip, handed to the shell; `command` names it in
     // the warning when the shell never takes it.
     void add(std::int32_t n, HICON picture, const std::string& tooltip, const std::string& command);
-    // Shows another picture for icon n (the exit fade).
-    void change(std::int32_t n, HICON picture);
+    // Shows another picture for icon n (the exit fade, another scale). With `tell` false the
+    // shell is not asked now: the next addition carries it.
+    void change(std::int32_t n, HICON picture, bool tell = true);
     void remove(std::int32_t n);
     // The shell started again: every icon is added anew.
     void addAllAgain();
     // A tick of kRetryTimer.
     void retry();
+    // The popup menu of icon n closed with nothing chosen: the keyboard goes back to the
+    // notification area.
+    void returnFocus(std::int32_t n);
 
 private:
     struct Record {
@@ -44,6 +48,9 @@ private:
     // The one call to the shell; true when it took the request.
     bool notify(DWORD message, std::int32_t n);
     void added(std::int32_t n);
+    // A request about icon n that carries no picture or tip; true when the shell took it.
+    bool control(DWORD message, std::int32_t n);
+    void useKeyboardMessages(std::int32_t n);
     void updateRetryTimer();
     bool request(std::int32_t n, IconRegistrations::Request request) override;
     void givenUp(std::int32_t n) override;

@@ -25,4 +25,11 @@ Function moduleFunction(HMODULE module, const char* name) {
                                    reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
+// A function that newer Windows adds to a system DLL every process already has (kernel32,
+// user32): looked up, so that the program still starts where it is missing; null then.
+template <typename Function>
+Function loadedFunction(const wchar_t* module, const char* name) {
+    return moduleFunction<Function>(GetModuleHandleW(module), name);
+}
+
 }  // namespace perchlet::win32

@@ -1,20 +1,45 @@
 #include "platform/tray_pictures_win32.h"
 
+#include "platform/system_library_win32.h"
+
 #include "platform/wide_text.h"
 #include "resources/resource_ids.h"
+#include "tray/tray_logic.h"
 
 namespace perchlet::win32 {
 
 namespace {
 
-constexpr int kPictureSize = 16;  // when the system does not tell its small icons' size
+template <typename Function>
+Function userFunction(const char* name) {
+    return loadedFunction<Function>(L"user32.dll", name);
+}
 
-// 16 at 96 DPI, more for a program that is aware of a higher DPI: a picture of another size
-// would be stretched.
+// 16 at 96 DPI, more at a higher scale: a picture of another size would be stretched. The
+// display that holds the task bar may have a scale of its own (Windows 10 1607 and later);
+// before, the system's scale is the only one.
 SIZE smallIconSize() {
-    const int width = GetSystemMetrics(SM_CXSMICON);
-    const int height = GetSystemMetrics(SM_CYSMICON);
-    return width > 0 && height > 0 ? SIZE{width, height} : SIZE{kPictureSize, kPictureSize};
+    using DpiForWindow = UINT(WINAPI*)(HWND);
+    using MetricsForDpi = int(WINAPI*)(int, UINT);
+    using WindowContext = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+    using ContextAwareness = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    static const auto dpiForWindow = userFunction<DpiForWindow>("GetDpiForWindow");
+    static const auto metricsForDpi = userFunction<MetricsForDpi>("GetSystemMetricsForDpi");
+    static const auto windowContext = userFunction<WindowContext>("GetWindowDpiAwarenessContext");
+    static const auto awareness =
+        userFunction<ContextAwareness>("GetAwarenessFromDpiAwarenessContext");
+    SIZE atTaskbar{0, 0};
+    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    // A task bar unaware of scale is told 96 DPI whatever its display's.
+    if (taskbar != nullptr && dpiForWindow != nullptr && metricsForDpi != nullptr &&
+        windowContext != nullptr && awareness != nullptr &&
+        awareness(windowContext(taskbar)) > DPI_AWARENESS_UNAWARE) {
+        if (const UINT dpi = dpiForWindow(taskbar); dpi != 0) {
+            atTaskbar = {metricsForDpi(SM_CXSMICON, dpi), metricsForDpi(SM_CYSMICON, dpi)};
+        }
+    }
+    return {trayPictureSide(atTaskbar.cx, GetSystemMetrics(SM_CXSMICON)),
+            trayPictureSide(atTaskbar.cy, GetSystemMetrics(SM_CYSMICON))};
 }
 
 }  // namespace
@@ -33,6 +58,16 @@ const Picture& TrayPictures::picDefault() {
             instance_, MAKEINTRESOURCEW(IDI_DEFAULT), IMAGE_ICON, size_.cx, size_.cy, 0)));
     }
     return picDefault_;
+}
+
+bool TrayPictures::followScale() {
+    const SIZE size = smallIconSize();
+    if (size.cx == size_.cx && size.cy == size_.cy) {
+        return false;
+    }
+    size_ = size;
+    picDefault_.reset();  // made again at the new size when next wanted
+    return true;
 }
 
 Picture TrayPictures::crossed(const Picture& picture) {

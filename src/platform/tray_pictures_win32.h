@@ -25,10 +25,13 @@ public:
     const Picture& picDefault();
     // The picture with the cross laid over it; the picture itself when that cannot be made.
     Picture crossed(const Picture& picture);
+    // Takes the size for the scale of the display that holds the task bar now; true when it
+    // differs from the size the pictures so far were made at.
+    bool followScale();
 
 private:
     HINSTANCE instance_;
-    // The system's small icons at its DPI, which the shell shows tray icons at.
+    // The system's small icons at the task bar's scale, which the shell shows tray icons at.
     SIZE size_;
     Picture picDefault_;
     std::optional<BitmapPixels> cross_;  // read when first wanted

@@ -10,6 +10,9 @@ namespace {
 
 constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
+// The scale is read again this long after a display's change, once the task bar has followed.
+constexpr UINT_PTR kScaleTimer = 3;
+constexpr UINT kScaleDelay = 500;
 constexpr ULONGLONG kShowNewIconsEvery = 250;  // milliseconds
 
 }  // namespace
@@ -26,6 +29,7 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
     analysis = analyseCommand(command);
     const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
     TrayPictures& pictures = frmCommon().pictures;
+    picturePaths_[n].clear();
     if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
         return pictures.picDefault();
     }
@@ -34,6 +38,7 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
         subTraceUnloadableIcon(program_, choice.path);
         return pictures.picDefault();
     }
+    picturePaths_[n] = choice.path;
     return loaded;
 }
 
@@ -106,15 +111,24 @@ void TrayIcons::iconEvent(UINT id, UINT mouseMessage) {
     if (entry == nullptr) {
         return;
     }
-    switch (decideTrayEvent(mouseMessage, program_.options)) {
+    switch (trayEvents_.read(id, mouseMessage, GetTickCount64(), GetDoubleClickTime(),
+                             program_.options)) {
         case TrayAction::Launch:
             launchEntry(n);
             break;
-        case TrayAction::OpenMenu:
-            if (const int index = entry->mnuPopup.show(frmCommon().window.hwnd())) {
+        case TrayAction::OpenMenu: {
+            const HWND window = frmCommon().window.hwnd();
+            const int index = entry->mnuPopup.show(window);
+            // Closed with Esc or "Cancel Menu"; one closed by a click elsewhere leaves the
+            // focus where that click put it.
+            if (menuLeavesFocus(index) && GetForegroundWindow() == window) {
+                frmCommon().shell.returnFocus(n);
+            }
+            if (index != 0) {
                 mnuVisible_Click(n, index);
             }
             break;
+        }
         case TrayAction::None:
             break;
     }
@@ -125,11 +139,44 @@ void TrayIcons::timerTick(UINT_PTR timer) {
         tmrFade_Timer();
     } else if (timer == ShellIcons::kRetryTimer) {
         frmCommon().shell.retry();
+    } else if (timer == kScaleTimer) {
+        frmCommon().window.stopTimer(kScaleTimer);
+        followDisplayScale(true);
     }
 }
 
 void TrayIcons::taskbarCreated() {
+    followDisplayScale(false);  // the additions carry the new pictures
     frmCommon().shell.addAllAgain();
+}
+
+void TrayIcons::displayChanged() {
+    // Several of these come for one change: one look once they are over. Without a timer the
+    // look is taken now.
+    if (!frmCommon().window.startTimer(kScaleTimer, kScaleDelay)) {
+        followDisplayScale(true);
+    }
+}
+
+void TrayIcons::followDisplayScale(bool tellShell) {
+    Common& common = frmCommon();
+    if (!common.pictures.followScale()) {
+        return;
+    }
+    for (std::int32_t n = 1; n <= lngIconCount(); ++n) {
+        TrayEntry* entry = entries_.find(n);
+        if (entry == nullptr) {
+            continue;
+        }
+        // An icon file gone since keeps the picture it had, stretched.
+        if (Picture remade = picturePaths_[n].empty() ? common.pictures.picDefault()
+                                                      : common.pictures.load(picturePaths_[n])) {
+            entry->picTrayIcon = std::move(remade);
+        }
+        entry->picMerged.reset();  // drawn again at the next fade tick that shows it
+        // The shell's record must not keep a picture that is gone.
+        common.shell.change(n, entry->picTrayIcon ? entry->picTrayIcon->get() : nullptr, tellShell);
+    }
 }
 
 void TrayIcons::launchEntry(std::int32_t n) {

@@ -70,6 +70,10 @@ private:
     void iconEvent(UINT id, UINT mouseMessage) override;
     void timerTick(UINT_PTR timer) override;
     void taskbarCreated() override;
+    void displayChanged() override;
+    // Re-makes the pictures when the task bar's display has another scale; the icons the shell
+    // holds are changed to them when `tellShell`.
+    void followDisplayScale(bool tellShell);
     void exitConfirmed() override;
     void exitCancelled() override;
 
@@ -93,12 +97,15 @@ private:
     TrayEntryTable<TrayEntry> entries_;
     std::array<std::string, kMaxTrayEntries + 1> strLaunchTargets_;
     std::array<std::string, kMaxTrayEntries + 1> strLaunchParameters_;
+    // The icon file each entry's picture was loaded from; "" for the default picture.
+    std::array<std::string, kMaxTrayEntries + 1> picturePaths_;
     ExitDialog exitDialog_{instance_, program_, *this};
     // Entries made since the icons were last handed to the shell, in order.
     std::array<std::int32_t, kMaxTrayEntries> newIcons_{};
     std::size_t newIconCount_ = 0;
     ULONGLONG iconsShownAt_ = GetTickCount64();
     bool fadeFaultReported_ = false;
+    TrayEventReader trayEvents_;
 };
 
 }  // namespace perchlet::win32

@@ -21,13 +21,19 @@ void IconRegistrations::removed(std::int32_t n) {
 }
 
 void IconRegistrations::tick(std::uint64_t now, Notifier& shell) {
+    // A busy shell answers each request only when its wait runs out: after one refusal the
+    // others wait for the next tick rather than hold the user-interface thread.
+    bool refused = false;
     for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
         if (giveUpAt_[n] == 0) {
             continue;
         }
-        if (shell.request(n, Request::Modify) || shell.request(n, Request::Add)) {
+        if (!refused && (shell.request(n, Request::Modify) || shell.request(n, Request::Add))) {
             giveUpAt_[n] = 0;
-        } else if (now >= giveUpAt_[n]) {
+            continue;
+        }
+        refused = true;
+        if (now >= giveUpAt_[n]) {
             giveUpAt_[n] = 0;
             shell.givenUp(n);
         }

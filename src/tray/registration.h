@@ -39,8 +39,9 @@ public:
     void removed(std::int32_t n);
 
     // One tick of the retry timer: each pending entry is tried again, first as a change (an
-    // addition that timed out may have been taken), then as an addition. An entry whose time
-    // has run out on this try is given up and no longer pending.
+    // addition that timed out may have been taken), then as an addition, until the shell
+    // refuses one; the rest wait for the next tick. An entry whose time has run out by this
+    // tick and is not taken on it is given up and no longer pending.
     void tick(std::uint64_t now, Notifier& shell);
     // No timer can run: gives up every pending entry at once.
     void abandon(Notifier& shell);

@@ -1,6 +1,7 @@
 #include "tray/tray_logic.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "common/unicode.h"
 
@@ -10,10 +11,36 @@ TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options) {
     if (mouseMessage == static_cast<std::uint32_t>(options.ClickMode)) {
         return TrayAction::Launch;
     }
-    if (!options.RightMouseMenuDisabled && mouseMessage == kRightButtonDown) {
+    if (mouseMessage == kKeySelect && options.ClickMode != 0) {
+        return TrayAction::Launch;
+    }
+    if (!options.RightMouseMenuDisabled &&
+        (mouseMessage == kRightButtonDown || mouseMessage == kContextMenu)) {
         return TrayAction::OpenMenu;
     }
     return TrayAction::None;
+}
+
+TrayAction TrayEventReader::read(std::uint32_t id, std::uint32_t message, std::uint64_t time,
+                                 std::uint64_t repeatWithin, const Options& options) {
+    const std::uint32_t previous = std::exchange(previous_, message);
+    if (message == kContextMenu && previous == kRightButtonUp) {
+        return TrayAction::None;  // the menu opened on the press already
+    }
+    if (message == kKeySelect) {
+        const bool repeated =
+            keySelectAt_ != 0 && id == keySelectId_ && time - keySelectAt_ < repeatWithin;
+        keySelectId_ = id;
+        keySelectAt_ = time == 0 ? 1 : time;
+        if (repeated) {
+            return TrayAction::None;
+        }
+    }
+    return decideTrayEvent(message, options);
+}
+
+bool menuLeavesFocus(int index) {
+    return menuItemAction(index) == MenuAction::None;
 }
 
 MenuAction menuItemAction(int index) {
@@ -25,6 +52,16 @@ MenuAction menuItemAction(int index) {
         default:
             return MenuAction::None;
     }
+}
+
+int trayPictureSide(int sideAtTaskbarScale, int systemSide) {
+    constexpr int kLargest = 256;
+    for (const int side : {sideAtTaskbarScale, systemSide}) {
+        if (side > 0 && side <= kLargest) {
+            return side;
+        }
+    }
+    return 16;
 }
 
 std::array<char16_t, 64> tipField(const std::string& tooltip) {

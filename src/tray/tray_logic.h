@@ -12,15 +12,49 @@ inline constexpr int kMaxTrayEntries = 30;
 inline constexpr std::uint32_t kTrayCallbackMessage = 0x200;
 inline constexpr std::uint32_t kRightButtonDown = 0x204;
 
+inline constexpr std::uint32_t kRightButtonUp = 0x205;
+// What a shell of Windows 2000 or later adds for an icon of the 5.0 behaviour: the context menu
+// asked for (after a right click, or with the menu key), and the icon chosen with the mouse or
+// with the keyboard (Enter or Space).
+inline constexpr std::uint32_t kContextMenu = 0x7B;  // WM_CONTEXTMENU
+inline constexpr std::uint32_t kSelect = 0x400;      // NIN_SELECT
+inline constexpr std::uint32_t kKeySelect = 0x401;   // NIN_KEYSELECT
+
 enum class TrayAction { None, Launch, OpenMenu };
-// What one mouse message on an icon does under the options.
+// What one message on an icon does under the options. The keyboard's choice is the launching
+// click of the mode, its menu key the right button; the mouse's NIN_SELECT adds nothing to the
+// clicks it follows.
 TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options);
+
+// The same for a run of messages to one window, which tells the keyboard's from the mouse's:
+// the context menu message that follows a right click is the click's own, and a keyboard
+// choice repeated on one icon within `repeatWithin` milliseconds is one choice.
+class TrayEventReader {
+public:
+    TrayAction read(std::uint32_t id, std::uint32_t message, std::uint64_t time,
+                    std::uint64_t repeatWithin, const Options& options);
+
+private:
+    std::uint32_t previous_ = 0;
+    std::uint32_t keySelectId_ = 0;
+    std::uint64_t keySelectAt_ = 0;
+};
+
+// Whether the notification area should get the keyboard focus back after the popup menu
+// closed with this item (0: closed without one).
+bool menuLeavesFocus(int index);
 
 // The popup menu's items, by index: 1 "Launch!", 3 "Cancel Menu", 5 "Exit Perchlet...".
 enum class MenuAction { None, Launch, Exit };
 MenuAction menuItemAction(int index);
 inline constexpr const char* kMenuCaptions[] = {"Launch!", "-", "Cancel Menu", "-",
                                                 "Exit Perchlet..."};
+
+// The side of the tray pictures in pixels: the system's small icon at the scale of the display
+// that holds the task bar when the system can tell it (0 when it cannot: before Windows 10 1607,
+// no task bar, or one unaware of scale), else at the system's scale, else 16. A side no icon
+// has (beyond 256) counts as untold.
+int trayPictureSide(int sideAtTaskbarScale, int systemSide);
 
 // The tooltip as the shell's 64-unit UTF-16 field holds it: the text, a NUL, blanks to the end.
 // A longer text is cut to 63 units so the NUL always ends it, and never inside a character.

@@ -11,6 +11,8 @@ using Read = testing::FakeRegistry::Read;
 constexpr RegistryRoot HKCU = RegistryRoot::CurrentUser;
 constexpr RegistryRoot HKCR = RegistryRoot::ClassesRoot;
 const std::string kFileExts = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\";
+const std::string kUrlChoice =
+    "Software\\Microsoft\\Windows\\Shell\\Associations\\UrlAssociations\\";
 
 TEST(RegistryString, GivesTheStoredTextUpToItsFirstNulWithoutSurroundingBlanks) {
     struct Case {
@@ -138,6 +140,36 @@ TEST(FileAssociation, FollowsTheLookUpOrderRowByRow) {
          true,
          {{HKCR, "http\\DefaultIcon", ""}},
          "%SystemRoot%\\url.dll,0"},
+        {"the user's default app before the older choice",
+         {{HKCU, kFileExts + ".txt\\UserChoice", "ProgId", "Applications\\editor.exe"},
+          {HKCR, "Applications\\editor.exe\\DefaultIcon", "", "editor.exe,0"},
+          {HKCU, kFileExts + ".txt", "ProgID", "mytext"}},
+         "txt",
+         false,
+         {{HKCR, "Applications\\editor.exe\\DefaultIcon", ""}},
+         "editor.exe,0"},
+        {"a packaged app's indirect icon is none: the older rows follow",
+         {{HKCU, kFileExts + ".png\\UserChoice", "ProgId", "AppX43hnxtbyyps"},
+          {HKCR, "AppX43hnxtbyyps\\DefaultIcon", "", "@{Photos?ms-resource://Photos/Logo.png}"},
+          {HKCR, ".png", "", "pngfile"},
+          {HKCR, "pngfile\\DefaultIcon", "", "%1"}},
+         ".png",
+         false,
+         {{HKCR, "AppX43hnxtbyyps\\DefaultIcon", ""},
+          {HKCU, kFileExts + ".png", "ProgID"},
+          {HKCR, ".png", ""},
+          {HKCR, "pngfile\\DefaultIcon", ""}},
+         "%1"},
+        {"a default browser without an icon: the scheme's own",
+         {{HKCU, kUrlChoice + "http\\UserChoice", "ProgId", "Applications\\b.exe"},
+          {HKCR, "http\\DefaultIcon", "", "url.dll,0"}},
+         "http",
+         true,
+         {{HKCR, "Applications\\b.exe\\DefaultIcon", ""},
+          {HKCR, "Applications\\b.exe\\CLSID", ""},
+          {HKCR, "Applications\\b.exe\\CurVer", ""},
+          {HKCR, "http\\DefaultIcon", ""}},
+         "url.dll,0"},
     };
     for (const auto& c : cases) {
         testing::FakeSystem system;
@@ -148,7 +180,13 @@ TEST(FileAssociation, FollowsTheLookUpOrderRowByRow) {
         }
         EXPECT_EQ(funcFindFileAssociation(system.program, registry, c.extension, c.isUrl), c.result)
             << c.what;
-        EXPECT_EQ(registry.reads, c.reads) << c.what;
+        // Every look-up reads the user's default app first; the table lists the reads after it.
+        const std::string extension =
+            c.isUrl || c.extension.starts_with(".") ? c.extension : "." + c.extension;
+        std::vector<Read> reads = {
+            {HKCU, (c.isUrl ? kUrlChoice : kFileExts) + extension + "\\UserChoice", "ProgId"}};
+        reads.insert(reads.end(), c.reads.begin(), c.reads.end());
+        EXPECT_EQ(registry.reads, reads) << c.what;
         const std::vector<std::string> trace =
             c.result == kDefault
                 ? std::vector<std::string>{"No specific file association found, using default..."}

@@ -57,6 +57,14 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
         {"-1 @100000 -1 t120000 t220000", kBusy, {}, "M1 A1 M1 A1 ", "1@220000 ", false},
         {"-2 +1 -30 @10 a", kBusy, {}, "", "2@10 30@10 ", false},
         {"-0 -31 t2000", 0, {}, "", "", false},
+        // A refusal ends the tick's requests; time running out still gives the others up.
+        {"-1 -2 -3 t2000 @4000 +1 t4000 t120000",
+         kBusy,
+         {},
+         "M1 A1 M2 A2 M2 A2 ",
+         "2@120000 3@120000 ",
+         false},
+        {"-1 -2 -3 t2000 t4000", 3000, {2}, "M1 A1 M1 A1 M2 M3 A3 ", "", false},
     };
     for (const auto& c : cases) {
         IconRegistrations registrations;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "common/unicode.h"
 #include "exit/fade.h"
 #include "fakes.h"
@@ -37,6 +39,10 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
         {0, false, 0x204, TrayAction::OpenMenu},  // right button pressed
         {0, false, 0x205, TrayAction::None},      // right button released
         {0, true, 0x204, TrayAction::None},      {514, true, 0x202, TrayAction::Launch},
+        {514, false, 0x401, TrayAction::Launch},  // Enter: the launching click of the mode
+        {515, true, 0x401, TrayAction::Launch},  {0, false, 0x401, TrayAction::None},
+        {0, false, 0x7B, TrayAction::OpenMenu},  // the menu key: the right button
+        {0, true, 0x7B, TrayAction::None},       {514, false, 0x400, TrayAction::None},
     };
     for (const auto& c : cases) {
         Options options;
@@ -47,11 +53,38 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
     }
 }
 
+TEST(TrayEvents, TheMouseOwnContextMenuAndARepeatedKeyChoiceDoNothing) {
+    // (message, time in ms, icon, action): a right click, a move, the menu key; Enter sent
+    // twice, again later, then on another icon.
+    const std::tuple<std::uint32_t, std::uint64_t, std::uint32_t, TrayAction> steps[] = {
+        {0x204, 10, 1, TrayAction::OpenMenu}, {0x205, 20, 1, TrayAction::None},
+        {0x7B, 20, 1, TrayAction::None},      {0x200, 900, 1, TrayAction::None},
+        {0x7B, 990, 1, TrayAction::OpenMenu}, {0x401, 1000, 1, TrayAction::Launch},
+        {0x401, 1010, 1, TrayAction::None},   {0x401, 1600, 1, TrayAction::Launch},
+        {0x401, 1610, 2, TrayAction::Launch},
+    };
+    Options options;
+    options.ClickMode = 514;
+    TrayEventReader reader;
+    for (const auto& [message, time, id, action] : steps) {
+        EXPECT_EQ(reader.read(id, message, time, 500, options), action) << message << "@" << time;
+    }
+}
+
 TEST(TrayMenu, OnlyLaunchAndExitDoAnything) {
     EXPECT_EQ(menuItemAction(1), MenuAction::Launch);
     EXPECT_EQ(menuItemAction(5), MenuAction::Exit);
     for (int index : {0, 2, 3, 4, 6}) {
         EXPECT_EQ(menuItemAction(index), MenuAction::None) << index;
+    }
+}
+
+TEST(TrayPictures, TheTaskbarDisplaysScaleThenTheSystemsThen16) {
+    // (at the task bar's scale, at the system's, the side): 0 or beyond 256 is untold.
+    const std::tuple<int, int, int> cases[] = {{24, 16, 24}, {16, 32, 16}, {0, 20, 20},
+                                               {0, 0, 16},   {-1, 0, 16},  {4096, 24, 24}};
+    for (const auto& [atTaskbar, system, side] : cases) {
+        EXPECT_EQ(trayPictureSide(atTaskbar, system), side) << atTaskbar << " " << system;
     }
 }
 

@@ -14,6 +14,7 @@ from pathlib import Path
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
 import harness  # noqa: E402
+import testtools  # noqa: E402
 from desktop import choose_last_menu_item, press_return_until, wait_for_window  # noqa: E402
 from harness import batch_text  # noqa: E402
 from ico import (Half, icon_pixels, ico_entries, rgba_ico, small_image_index,  # noqa: E402
@@ -329,6 +330,15 @@ class IconTest(harness.WineTestCase):
         self.associate(".pchicochosen", three + ",1")
         self.registry.add("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
                           ".pchicochoice", "perchlet.test.pchicochosen", name="ProgID")
+        # The default app the user chose since Windows 8 comes before both.
+        choice = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FileExts\\"
+        self.associate(".pchicouser", three + ",0")
+        self.registry.add(choice + ".pchicouser\\UserChoice", "perchlet.test.pchicochosen",
+                          name="ProgId")
+        self.registry.add("HKCR\\perchlet.test.browser\\DefaultIcon", named + ",2")
+        self.registry.add("HKCU\\Software\\Microsoft\\Windows\\Shell\\Associations\\"
+                          "UrlAssociations\\http\\UserChoice", "perchlet.test.browser",
+                          name="ProgId")
         self.associate(".pchicoenv", "%PchIconsDir%\\icons_three.dll,2")
         self.associate(".pchicoicofile", f"{mods}\\Painted.ico,0")
         self.associate(".pchicogone", f"{mods}\\gone.ico")
@@ -362,6 +372,10 @@ class IconTest(harness.WineTestCase):
              [determining(".pchicocurver"), found(named + ",2")], blue),
             ("the user's choice of class", "C:\\docs\\a.pchicochoice",
              [determining(".pchicochoice"), found(three + ",1")], green),
+            ("the user's default app", "C:\\docs\\a.pchicouser",
+             [determining(".pchicouser"), found(three + ",1")], green),
+            ("the default browser", "http://pchico.example/",
+             [determining("http"), found(named + ",2")], blue),
             ("a variable in the module path", "C:\\docs\\a.pchicoenv",
              [determining(".pchicoenv"), found("%pchiconsdir%\\icons_three.dll,2")], blue),
             ("a registered .ico file is used as it is", "C:\\docs\\a.pchicoicofile",
@@ -510,6 +524,11 @@ class IconTest(harness.WineTestCase):
         choose_last_menu_item(self.session, run, icons[0],
                                lambda: EXIT_SELECTED in run.messages())
         dialog = wait_for_window(self.session, EXIT_TITLE)
+        # The question is laid out for its display's scale: 7905 x 1545 twips.
+        probed = testtools.probe_window(self.session, EXIT_TITLE)
+        client, dpi = probed.rect_of(probed.fields, "client"), size * 6
+        self.assertEqual((client.width, client.height),
+                         ((7905 * dpi + 720) // 1440, (1545 * dpi + 720) // 1440))
         self.session.x("xdotool", "mousemove", 5, 1000)
         # The first tick of the fade comes 800 ms after the question opens.
         screen, places = wait_for_screen(self.session, f"fade-{size}",

@@ -521,15 +521,18 @@ class TrayTest(harness.WineTestCase):
     def test_refused_icons_are_asked_for_again_until_shown(self):
         session = self.session
         # Start-up: entries 1 and 2 refused, entry 3's addition taken but reported as failed
-        # (a call that timed out). Then the tray takes what it is handed, except entry 1's
-        # addition after the task bar is created again.
-        fake = testtools.FakeTray(session, "RRL" + "F" * 5 + "R", "refusing")
+        # (a call that timed out). The first retry is refused. Then the tray takes what it is
+        # handed, except entry 1's addition after the task bar is created again.
+        fake = testtools.FakeTray(session, "RRL" + "RR" + "F" * 8 + "R", "refusing")
         self.addCleanup(fake.stop)
         tips = {1: "Entry 1", 2: "Entry 2", 3: "Entry 3"}
         run, icons = self.start_tray([f"{CMD} /c rem {n},{tip}" for n, tip in tips.items()])
 
         def asked(requests):
             return [(r["message"], int(r["uid"]), r["action"], r["reply"]) for r in requests]
+
+        def version_set(n):
+            return ("SETVERSION", n, "passed", "1")
 
         def settled(count):
             # The tries are over: nothing more comes over two more retry intervals.
@@ -539,14 +542,19 @@ class TrayTest(harness.WineTestCase):
             self.assertEqual(len(requests), count, "no request after all icons are shown")
             return requests
 
-        requests = settled(8)
+        requests = settled(13)
         self.assertEqual(asked(requests), [
             ("ADD", 1, "refused", "0"), ("ADD", 2, "refused", "0"), ("ADD", 3, "lost", "0"),
-            # the next tick: a change first, as an addition may have been taken after all
-            ("MODIFY", 1, "passed", "0"), ("ADD", 1, "passed", "1"),
-            ("MODIFY", 2, "passed", "0"), ("ADD", 2, "passed", "1"),
-            ("MODIFY", 3, "passed", "1")])
+            # the next tick: a change first, as an addition may have been taken after all; a
+            # refusal ends the tick
+            ("MODIFY", 1, "refused", "0"), ("ADD", 1, "refused", "0"),
+            # each icon taken is asked to report the keyboard's choice and menu key
+            ("MODIFY", 1, "passed", "0"), ("ADD", 1, "passed", "1"), version_set(1),
+            ("MODIFY", 2, "passed", "0"), ("ADD", 2, "passed", "1"), version_set(2),
+            ("MODIFY", 3, "passed", "1"), version_set(3)])
         for request in requests:
+            if request["message"] == "SETVERSION":
+                continue
             # Every try hands the whole entry over: its tip, its message and its icon.
             self.assertEqual(request["tip"], tips[int(request["uid"])])
             self.assertEqual((request["flags"], request["width"], request["height"]),
@@ -560,10 +568,11 @@ class TrayTest(harness.WineTestCase):
         self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
         code, output = testtools.broadcast_taskbar_created(session)
         self.assertEqual(code, 0, output)
-        requests = settled(13)
-        self.assertEqual(asked(requests[8:]), [
-            ("ADD", 1, "refused", "0"), ("ADD", 2, "passed", "1"), ("ADD", 3, "passed", "1"),
-            ("MODIFY", 1, "passed", "0"), ("ADD", 1, "passed", "1")])
+        requests = settled(21)
+        self.assertEqual(asked(requests[13:]), [
+            ("ADD", 1, "refused", "0"), ("ADD", 2, "passed", "1"), version_set(2),
+            ("ADD", 3, "passed", "1"), version_set(3),
+            ("MODIFY", 1, "passed", "0"), ("ADD", 1, "passed", "1"), version_set(1)])
         back = session.wait_for_tray_icons(3)
         self.assertEqual(len(back), 3)
         self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
