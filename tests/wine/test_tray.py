@@ -367,7 +367,7 @@ class TrayTest(harness.WineTestCase):
         # The first tick comes one interval after the timer starts.
         self.assertTrue(self.wait_for_pictures(icons, True, 2 * TICK + 0.5, "crossed"),
                         "every icon shows its crossed picture within two ticks")
-        first_fade = time.monotonic() - chosen
+        first_fade = self.pictures_seen_at - chosen
         self.assertFalse(desktop.popup_menus(session), "the menu has closed")
         # ... and its normal picture again at the next tick: the pictures alternate.
         normal = self.wait_for_pictures(icons, False, 2 * TICK, "uncrossed")
@@ -395,7 +395,7 @@ class TrayTest(harness.WineTestCase):
         # tick shows the normal pictures, the crossed ones come one interval later.
         dialog, chosen = self.open_exit_dialog(run, icons[2], "menu-again", menu_check=False)
         self.assertTrue(self.wait_for_pictures(icons, True, 3 * TICK + 0.5, "crossed-again"))
-        second_fade = time.monotonic() - chosen
+        second_fade = self.pictures_seen_at - chosen
         self.assertFalse(desktop.popup_menus(session), "the menu has closed")
         probed = testtools.probe_window(session, EXIT_TITLE)
         self.assertEqual(probed.child(IDS["IDC_LABMSG"])["text"], exit_many(3))
@@ -419,8 +419,14 @@ class TrayTest(harness.WineTestCase):
         """Takes screenshots until every icon shows its crossed (or every its normal) picture;
         returns that screenshot, or None when the time is up."""
         def look():
+            # When the screenshot was begun, not when it was read: on a busy machine taking and
+            # reading it lasts a good part of a tick.
+            taken = time.monotonic()
             screen = pictures.Screen.capture(self.session, name)
-            return screen if pictures.crossed(screen, icons) == [crossed] * len(icons) else None
+            if pictures.crossed(screen, icons) != [crossed] * len(icons):
+                return None
+            self.pictures_seen_at = taken
+            return screen
         return first_true(look, timeout, poll=0.05)
 
     def assert_normal_for_a_while(self, icons, normal_pictures, name):
