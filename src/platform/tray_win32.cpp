@@ -219,8 +219,7 @@ void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
     try {
         TrayEntry* entry = entries_.find(index);
         if (entry == nullptr || !frmCommon_ || !frmCommon_->window.alive()) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            raiseLastError();
+            raiseWindowsError(ERROR_INVALID_WINDOW_HANDLE);
         }
         const bool up = isFadeUp(direction);
         if (up && !entry->picMerged) {
