@@ -207,7 +207,7 @@ void TrayIcons::exitRequest() {
 }
 
 void TrayIcons::tmrFade_Timer() {
-    const char* direction = frmCommon().phase.tick();
+    const FadeDirection direction = frmCommon().phase.tick();
     const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
         subFade(index, direction);
@@ -215,13 +215,13 @@ void TrayIcons::tmrFade_Timer() {
     reportLiveObjects("after a fade tick");
 }
 
-void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
+void TrayIcons::subFade(std::int32_t index, FadeDirection direction) {
     try {
         TrayEntry* entry = entries_.find(index);
         if (entry == nullptr || !frmCommon_ || !frmCommon_->window.alive()) {
             raiseWindowsError(ERROR_INVALID_WINDOW_HANDLE);
         }
-        const bool up = isFadeUp(direction);
+        const bool up = direction == FadeDirection::Up;
         if (up && !entry->picMerged) {
             // Drawn when first shown: most runs never ask to exit, and start-up is quicker.
             entry->picMerged = frmCommon_->pictures.crossed(entry->picTrayIcon);
@@ -241,7 +241,7 @@ void TrayIcons::subStopFade() {
     frmCommon().window.stopTimer(kFadeTimer);
     const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
-        subFade(index, "Down");
+        subFade(index, FadeDirection::Down);
     }
 }
 

@@ -83,7 +83,7 @@ private:
     void mnuVisible_Click(std::int32_t n, int index);
     void exitRequest();
     void tmrFade_Timer();
-    void subFade(std::int32_t index, const std::string& direction);
+    void subFade(std::int32_t index, FadeDirection direction);
     void subStopFade();
     [[noreturn]] void subShutdown();
     void unloadEntry(std::int32_t n);
