@@ -28,6 +28,8 @@ Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::s
                               CommandAnalysis& analysis) {
     analysis = analyseCommand(command);
     const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
+    // AddIconToTray's callers get back the path of the icon file tried in their third field.
+    iconSpec = choice.path;
     TrayPictures& pictures = frmCommon().pictures;
     picturePaths_[n].clear();
     if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
