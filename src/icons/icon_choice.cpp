@@ -38,7 +38,7 @@ std::string cleanModulePath(Program& program, std::string modulePath, const std:
 
 }  // namespace
 
-IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,
+IconChoice chooseIconFile(Program& program, IconServices& services, const std::string& strCommand,
                           const CommandAnalysis& analysis, const std::string& strIconSpec,
                           std::int32_t n) {
     if (toLower(strIconSpec).find(".ico") != std::string::npos) {
@@ -104,7 +104,7 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
     return {std::move(holdingFile), false, !written};
 }
 
-bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists) {
+bool useIconFile(Program& program, const IconChoice& choice, bool fileExists) {
     if (choice.useDefault) {
         return false;
     }
@@ -122,7 +122,7 @@ bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists
     return true;
 }
 
-void subTraceUnloadableIcon(Program& program, const std::string& path) {
+void traceUnloadableIcon(Program& program, const std::string& path) {
     program.subWriteTrace("Warning: icon '" + path + "' couldn't be loaded, using default instead");
 }
 

@@ -27,17 +27,17 @@ TrayIcons::Common& TrayIcons::frmCommon() {
 Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
                               CommandAnalysis& analysis) {
     analysis = analyseCommand(command);
-    const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
+    const IconChoice choice = chooseIconFile(program_, icons_, command, analysis, iconSpec, n);
     // AddIconToTray's callers get back the path of the icon file tried in their third field.
     iconSpec = choice.path;
     TrayPictures& pictures = frmCommon().pictures;
     picturePaths_[n].clear();
-    if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
+    if (!useIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
         return pictures.picDefault();
     }
     Picture loaded = pictures.load(choice.path);
     if (!loaded) {
-        subTraceUnloadableIcon(program_, choice.path);
+        traceUnloadableIcon(program_, choice.path);
         return pictures.picDefault();
     }
     picturePaths_[n] = choice.path;

@@ -37,7 +37,7 @@ struct Choice {
         icons.registry.set(RegistryRoot::ClassesRoot, "someclass\\DefaultIcon", "", icon);
     }
     IconChoice choose(const std::string& command, const std::string& iconSpec) {
-        return funcChooseIcon(system.program, icons.services, command, analyseCommand(command),
+        return chooseIconFile(system.program, icons.services, command, analyseCommand(command),
                               iconSpec, 3);
     }
 };
@@ -197,7 +197,7 @@ TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
         EXPECT_TRUE(x.icons.modules.opened.empty()) << c.association;
         EXPECT_EQ(x.system.traceMessages().back(), c.warning + ", using default instead")
             << c.association;
-        EXPECT_FALSE(funcUseIconFile(x.system.program, choice, true)) << c.association;
+        EXPECT_FALSE(useIconFile(x.system.program, choice, true)) << c.association;
     }
 }
 
@@ -235,7 +235,7 @@ TEST(IconChoice, AHoldingFileIsCurrentOnlyWhenThisExtractionWroteIt) {
         EXPECT_FALSE(choice.useDefault) << c.what;
         EXPECT_EQ(choice.stale, c.stale) << c.what;
         EXPECT_EQ(x.icons.holdingFiles.files[kHolding] == older, c.stale) << c.what;
-        EXPECT_EQ(funcUseIconFile(x.system.program, choice, true), !c.stale) << c.what;
+        EXPECT_EQ(useIconFile(x.system.program, choice, true), !c.stale) << c.what;
     }
 }
 
@@ -267,7 +267,7 @@ TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
     for (const auto& c : cases) {
         testing::FakeSystem system;
         system.openLog();
-        EXPECT_EQ(funcUseIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
+        EXPECT_EQ(useIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
         EXPECT_EQ(system.traceMessages(), c.trace) << c.choice.path;
     }
 }

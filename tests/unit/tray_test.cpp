@@ -154,7 +154,7 @@ TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
     const std::string command = "C:\\Gone\\missing.exe";  // its icon source is not there
     std::string iconSpec;
     const std::int32_t n = entries.nextNumber();
-    funcChooseIcon(system.program, icons.services, command, analyseCommand(command), iconSpec, n);
+    chooseIconFile(system.program, icons.services, command, analyseCommand(command), iconSpec, n);
     ASSERT_EQ(system.boxes.shown.size(), 1u);
     EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
     EXPECT_EQ(question, exitQuestion(1));
