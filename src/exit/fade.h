@@ -23,6 +23,18 @@ private:
     bool blnFadeUp_ = false;
 };
 
+// A fault of the fade is reported once per fade: a missing window would otherwise report itself
+// at every tick.
+class OncePerFade {
+public:
+    void newFade() { reported_ = false; }
+    // True for the first fault since the fade began.
+    bool firstOfFade() { return !std::exchange(reported_, true); }
+
+private:
+    bool reported_ = false;
+};
+
 // The closing lines a confirmed exit writes to the trace.
 std::string shutdownTraceLine(std::int32_t iconCount);
 inline const std::string kSectionEnd(75, '-');

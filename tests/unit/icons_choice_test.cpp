@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "icon_fakes.h"
 #include "icons/icon_choice.h"
+#include "tray/entry_plan.h"
 
 namespace perchlet {
 namespace {
@@ -269,6 +270,44 @@ TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
         system.openLog();
         EXPECT_EQ(useIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
         EXPECT_EQ(system.traceMessages(), c.trace) << c.choice.path;
+    }
+}
+
+// A new entry's parts in their order: the command split, its icon chosen and checked, and the
+// path tried handed back in the icon field.
+TEST(IconChoice, PlansAnEntryFromItsCommandAndIconField) {
+    struct Case {
+        const char* command;
+        const char* iconSpec;
+        const char* association;
+        std::string existing;  // an ordinary file
+        std::string iconFile, target, parameters, iconSpecAfter;
+    } cases[] = {
+        {"C:\\Tools\\tool.exe -v", "C:\\my.ico", "", "C:\\my.ico", "C:\\my.ico",
+         "C:\\Tools\\tool.exe", "-v", "C:\\my.ico"},
+        {"C:\\Tools\\tool.exe -v", "C:\\my.ico", "", "", "", "C:\\Tools\\tool.exe", "-v",
+         "C:\\my.ico"},
+        {"C:\\a.txt", "", "C:\\Icons\\Txt.ico,0", "c:\\icons\\txt.ico", "c:\\icons\\txt.ico",
+         "C:\\a.txt", "", "c:\\icons\\txt.ico"},
+        {"C:\\a.txt", "", "x.dll,abc", "", "", "C:\\a.txt", "", ""},
+        {"C:\\a.txt", "", "x.dll,0", kHolding, kHolding, "C:\\a.txt", "", kHolding},
+    };
+    for (const auto& c : cases) {
+        Choice x;
+        if (*c.association != '\0') {
+            x.associate(c.association);
+        }
+        x.icons.modules.modules["x.dll"] = manyGroups();
+        if (!c.existing.empty()) {
+            x.system.files.contents[c.existing] = "";
+        }
+        std::string iconSpec = c.iconSpec;
+        const TrayEntryPlan plan =
+            planTrayEntry(x.system.program, x.icons.services, c.command, iconSpec, 3);
+        EXPECT_EQ(plan.iconFile, c.iconFile) << c.command << " " << c.association;
+        EXPECT_EQ(plan.launchTarget, c.target) << c.command;
+        EXPECT_EQ(plan.parameters, c.parameters) << c.command;
+        EXPECT_EQ(iconSpec, c.iconSpecAfter) << c.command << " " << c.association;
     }
 }
 
