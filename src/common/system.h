@@ -85,13 +85,12 @@ class Process {
 public:
     virtual ~Process() = default;
     virtual VersionRecord versionRecord() const = 0;
-    // The text after the program's own name on its command line.
-    virtual std::string commandLineArguments() const = 0;
+    // The program's whole command line, its own name first, as the system gives it.
+    virtual std::string commandLine() const = 0;
     // The folder of the program's executable, without a trailing backslash.
     virtual std::string executableFolder() const = 0;
     // The system's temporary folder, for when APPDATA and TEMP are both empty.
     virtual std::string systemTempFolder() const = 0;
-    virtual void initCommonControls() = 0;
 };
 
 }  // namespace perchlet

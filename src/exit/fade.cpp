@@ -1,12 +1,8 @@
 #include "exit/fade.h"
 
-#include "common/text.h"
+#include <string>
 
 namespace perchlet {
-
-bool isFadeUp(std::string_view direction) {
-    return toUpper(direction) == "UP";
-}
 
 std::string shutdownTraceLine(std::int32_t iconCount) {
     return "Unloading " + std::to_string(iconCount) + " icons and terminating...";

@@ -12,10 +12,6 @@
 
 namespace perchlet {
 
-std::string funcResourceName(std::uint32_t integerId) {
-    return "#" + std::to_string(integerId);
-}
-
 namespace {
 
 bool isSeparator(char c) {
@@ -31,14 +27,13 @@ std::string folderKey(std::string_view folder) {
 
 }  // namespace
 
-std::string funcCompanionModulePath(const std::string& strModulePath,
-                                    const std::string& strSystemRoot) {
-    std::string root = strSystemRoot;
+std::string companionModulePath(const std::string& modulePath, const std::string& systemRoot) {
+    std::string root = systemRoot;
     while (!root.empty() && isSeparator(root.back())) {
         root.pop_back();
     }
-    const std::size_t last = strModulePath.find_last_of("\\/");
-    const std::string_view path = strModulePath;
+    const std::size_t last = modulePath.find_last_of("\\/");
+    const std::string_view path = modulePath;
     const std::string_view name = last == std::string::npos ? path : path.substr(last + 1);
     // A drive-relative name ("c:x.dll") or a stream ("x.dll:s") is none of the system's modules.
     if (root.empty() || name.empty() || name.find(':') != std::string::npos) {
@@ -85,29 +80,29 @@ const char* buildWarning(IcoBuildStatus status) {
 }
 
 // The name of the group chosen among the module's groups; null when the choice selects none.
-const std::string* chooseGroup(const std::vector<std::string>& names, std::int32_t intGroupIndex,
-                               bool blnResourceId) {
-    if (blnResourceId) {
+const std::string* chooseGroup(const std::vector<std::string>& names, std::int32_t groupIndex,
+                               bool byResourceId) {
+    if (byResourceId) {
         // Any id a resource can have: the 16-bit limit of positions does not apply.
         const auto found = std::find(names.begin(), names.end(),
-                                     funcResourceName(static_cast<std::uint32_t>(intGroupIndex)));
-        if (intGroupIndex <= 0 || found == names.end()) {
+                                     funcResourceName(static_cast<std::uint32_t>(groupIndex)));
+        if (groupIndex <= 0 || found == names.end()) {
             throw errors::subscriptOutOfRange();
         }
         return &*found;
     }
-    if (intGroupIndex < std::numeric_limits<std::int16_t>::min() ||
-        intGroupIndex > std::numeric_limits<std::int16_t>::max()) {
+    if (groupIndex < std::numeric_limits<std::int16_t>::min() ||
+        groupIndex > std::numeric_limits<std::int16_t>::max()) {
         throw errors::overflow();
     }
     const auto count = static_cast<std::int32_t>(names.size());
-    if (intGroupIndex == count) {
+    if (groupIndex == count) {
         return nullptr;  // one past the last group selects nothing, and that is no error
     }
-    if (intGroupIndex < 0 || intGroupIndex > count) {
+    if (groupIndex < 0 || groupIndex > count) {
         throw errors::subscriptOutOfRange();
     }
-    return &names[static_cast<std::size_t>(intGroupIndex)];
+    return &names[static_cast<std::size_t>(groupIndex)];
 }
 
 // The system's own modules keep their icons in a companion file since Windows 10 1903, and the
@@ -116,7 +111,7 @@ const std::string* chooseGroup(const std::vector<std::string>& names, std::int32
 void takeCompanionGroups(Program& program, IconServices& services, const std::string& modulePath,
                          std::unique_ptr<ResourceModule>& module, std::vector<std::string>& names) {
     const std::string companionPath =
-        funcCompanionModulePath(modulePath, program.sys.env.variable("SystemRoot"));
+        companionModulePath(modulePath, program.sys.env.variable("SystemRoot"));
     if (companionPath.empty()) {
         return;
     }
@@ -129,27 +124,27 @@ void takeCompanionGroups(Program& program, IconServices& services, const std::st
     }
 }
 
-bool extract(Program& program, IconServices& services, const std::string& strSourcePath,
-             const std::string& strOutputPath, std::int32_t intGroupIndex, bool blnResourceId) {
+bool extract(Program& program, IconServices& services, const std::string& sourcePath,
+             const std::string& outputPath, std::int32_t groupIndex, bool byResourceId) {
     const auto warn = [&](const std::string& text) { program.showMessage(text, kIconWarning); };
 
-    std::unique_ptr<ResourceModule> module = services.modules.open(strSourcePath);
+    std::unique_ptr<ResourceModule> module = services.modules.open(sourcePath);
     if (!module) {
-        warn("Icon source file, '" + strSourcePath + "' wasn't found");
+        warn("Icon source file, '" + sourcePath + "' wasn't found");
         return false;
     }
     std::vector<std::string> names = module->iconGroupNames();
     if (names.empty()) {
-        takeCompanionGroups(program, services, strSourcePath, module, names);
+        takeCompanionGroups(program, services, sourcePath, module, names);
     }
     if (names.size() > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max())) {
         throw errors::overflow();  // the group count is a 16-bit number
     }
     if (names.empty()) {
-        warn("Icon source file, '" + strSourcePath + "' doesn't contain any resources");
+        warn("Icon source file, '" + sourcePath + "' doesn't contain any resources");
         return false;
     }
-    const std::string* groupName = chooseGroup(names, intGroupIndex, blnResourceId);
+    const std::string* groupName = chooseGroup(names, groupIndex, byResourceId);
     if (groupName == nullptr) {
         return false;
     }
@@ -159,10 +154,10 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
         case ResourceStatus::NotFound:
             throw RunError(errors::kResourceNotLocated, "Failed to locate resource entry");
         case ResourceStatus::LoadFailed:
-            warn("Failed to load resource entry in icon source file, '" + strSourcePath + "'");
+            warn("Failed to load resource entry in icon source file, '" + sourcePath + "'");
             return false;
         case ResourceStatus::LockFailed:
-            warn("Failed to get pointer to resource entry in icon source file, '" + strSourcePath +
+            warn("Failed to get pointer to resource entry in icon source file, '" + sourcePath +
                  "'");
             return false;
         case ResourceStatus::Found:
@@ -173,14 +168,14 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
         return module->find(funcResourceName(imageId), kResourceTypeIcon);
     });
     if (const char* warning = buildWarning(build.status)) {
-        warn(warning + strSourcePath + "'");
+        warn(warning + sourcePath + "'");
         return false;
     }
     if (build.status != IcoBuildStatus::Built) {
         return false;  // an empty group writes nothing and says nothing
     }
-    if (!services.holdingFiles.replaceWith(strOutputPath, build.file)) {
-        warn("Failed to create icon holding file '" + strOutputPath + "'");
+    if (!services.holdingFiles.replaceWith(outputPath, build.file)) {
+        warn("Failed to create icon holding file '" + outputPath + "'");
         return false;
     }
     return true;
@@ -188,15 +183,14 @@ bool extract(Program& program, IconServices& services, const std::string& strSou
 
 }  // namespace
 
-bool subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
-                     std::string strOutputPath, std::int32_t intGroupIndex, bool blnResourceId) {
-    if (!endsWith(strOutputPath, ".ico")) {
-        strOutputPath += ".ico";
+bool subExtractIcons(Program& program, IconServices& services, const std::string& sourcePath,
+                     std::string outputPath, std::int32_t groupIndex, bool byResourceId) {
+    if (!endsWith(outputPath, ".ico")) {
+        outputPath += ".ico";
     }
     try {
         try {
-            return extract(program, services, strSourcePath, strOutputPath, intGroupIndex,
-                           blnResourceId);
+            return extract(program, services, sourcePath, outputPath, groupIndex, byResourceId);
         } catch (const std::bad_alloc&) {
             throw errors::fromException(std::current_exception());
         }

@@ -9,29 +9,24 @@ namespace perchlet {
 
 class Program;
 
-// The name by which a resource with an integer id is found: "#" and the id in decimal.
-std::string funcResourceName(std::uint32_t integerId);
-
 // Where the system keeps the resources of one of its own modules since Windows 10 1903:
-// strSystemRoot\SystemResources\<file name>.mun, for a module named by its file name alone (found
-// in System32) or lying directly in strSystemRoot or its System32, SysWOW64 or Sysnative folder.
+// systemRoot\SystemResources\<file name>.mun, for a module named by its file name alone (found
+// in System32) or lying directly in systemRoot or its System32, SysWOW64 or Sysnative folder.
 // Folders compare in any letter case, with "/" or "\". "" for any other module, or when
-// strSystemRoot is empty.
-std::string funcCompanionModulePath(const std::string& strModulePath,
-                                    const std::string& strSystemRoot);
+// systemRoot is empty.
+std::string companionModulePath(const std::string& modulePath, const std::string& systemRoot);
 
-// Writes icon group number intGroupIndex (0 = the first the platform enumerates) of the module
-// strSourcePath to strOutputPath, with ".ico" appended unless it already ends so (exactly, in
-// lower case). With blnResourceId, intGroupIndex is the resource id of the group instead, and a
+// Writes icon group number groupIndex (0 = the first the platform enumerates) of the module
+// sourcePath to outputPath, with ".ico" appended unless it already ends so (exactly, in
+// lower case). With byResourceId, groupIndex is the resource id of the group instead, and a
 // module without a group of that id is treated as an index beyond the last group. A module that
-// holds no icon group is read through its companion (funcCompanionModulePath, with the
+// holds no icon group is read through its companion (companionModulePath, with the
 // environment's SystemRoot) when that holds one, as the system's resource loader does; every text
-// names strSourcePath all the same. The index equal to the module's group count selects nothing,
+// names sourcePath all the same. The index equal to the module's group count selects nothing,
 // silently. Every failure is reported to the user (run-time errors also to the trace) and leaves
-// the file at strOutputPath as it was. True when the file was written: one found there otherwise
+// the file at outputPath as it was. True when the file was written: one found there otherwise
 // may be left from an earlier run, for another command.
-bool subExtractIcons(Program& program, IconServices& services, const std::string& strSourcePath,
-                     std::string strOutputPath, std::int32_t intGroupIndex,
-                     bool blnResourceId = false);
+bool subExtractIcons(Program& program, IconServices& services, const std::string& sourcePath,
+                     std::string outputPath, std::int32_t groupIndex, bool byResourceId = false);
 
 }  // namespace perchlet

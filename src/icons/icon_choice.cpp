@@ -1,6 +1,7 @@
 #include "icons/icon_choice.h"
 
 #include <cmath>
+#include <utility>
 
 #include "cmdline/expansion.h"
 #include "common/program.h"
@@ -37,8 +38,8 @@ std::string cleanModulePath(Program& program, std::string modulePath, const std:
 
 }  // namespace
 
-IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,
-                          const CommandAnalysis& analysis, std::string& strIconSpec,
+IconChoice chooseIconFile(Program& program, IconServices& services, const std::string& strCommand,
+                          const CommandAnalysis& analysis, const std::string& strIconSpec,
                           std::int32_t n) {
     if (toLower(strIconSpec).find(".ico") != std::string::npos) {
         return {strIconSpec};
@@ -54,8 +55,7 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
     program.subWriteTrace("Associated icon found to be '" + association + "'");
 
     if (const auto ico = association.find(".ico"); ico != std::string::npos) {
-        strIconSpec = association.substr(0, ico + 4);
-        return {strIconSpec};
+        return {association.substr(0, ico + 4)};
     }
 
     const auto comma = association.find(',');
@@ -98,13 +98,13 @@ IconChoice funcChooseIcon(Program& program, IconServices& services, const std::s
     }
     modulePath = cleanModulePath(program, modulePath, strCommand, analysis);
 
-    strIconSpec = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
+    std::string holdingFile = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
     const bool written =
-        subExtractIcons(program, services, modulePath, strIconSpec, iconNumber, isResourceId);
-    return {strIconSpec, false, !written};
+        subExtractIcons(program, services, modulePath, holdingFile, iconNumber, isResourceId);
+    return {std::move(holdingFile), false, !written};
 }
 
-bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists) {
+bool useIconFile(Program& program, const IconChoice& choice, bool fileExists) {
     if (choice.useDefault) {
         return false;
     }
@@ -122,7 +122,7 @@ bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists
     return true;
 }
 
-void subTraceUnloadableIcon(Program& program, const std::string& path) {
+void traceUnloadableIcon(Program& program, const std::string& path) {
     program.subWriteTrace("Warning: icon '" + path + "' couldn't be loaded, using default instead");
 }
 

@@ -13,27 +13,27 @@ namespace perchlet {
 class Program;
 
 struct IconChoice {
-    std::string path;         // the icon file to try: strIconSpec after the choice
+    std::string path;         // the icon file to try
     bool useDefault = false;  // the choice failed and was traced: show the default icon at once
     bool stale = false;       // the extraction wrote nothing: a file at path is not this icon
 };
 
 // Settles the icon file of entry n for a command analysed as `analysis`, tracing each step, and
-// replaces strIconSpec by the path of the file chosen. A module's icon is first extracted to
-// strDataFolder\n.ico. The registry's icon number is the group's position, or its resource id when
-// negative; a positive number leading strIconSpec overrides it, always as a position.
-// A failure (an association whose icon number is no usable number, or that names a lone double
-// quote) is traced and asks for the default icon; the entry goes on without its own icon.
-IconChoice funcChooseIcon(Program& program, IconServices& services, const std::string& strCommand,
-                          const CommandAnalysis& analysis, std::string& strIconSpec,
+// gives its path (strIconSpec itself when nothing replaces it). A module's icon is first extracted
+// to strDataFolder\n.ico. The registry's icon number is the group's position, or its resource id
+// when negative; a positive number leading strIconSpec overrides it, always as a position. A
+// failure (an association whose icon number is no usable number, or that names a lone double quote)
+// is traced and asks for the default icon; the entry goes on without its own icon.
+IconChoice chooseIconFile(Program& program, IconServices& services, const std::string& strCommand,
+                          const CommandAnalysis& analysis, const std::string& strIconSpec,
                           std::int32_t n);
 
 // Whether to load choice.path as the tray picture, given whether it is an ordinary file
 // (program.sys.files.isOrdinaryFile). False means the default icon; a missing or stale file is
 // traced.
-bool funcUseIconFile(Program& program, const IconChoice& choice, bool fileExists);
+bool useIconFile(Program& program, const IconChoice& choice, bool fileExists);
 
 // Traces that an existing icon file could not be loaded as a picture and the default is shown.
-void subTraceUnloadableIcon(Program& program, const std::string& path);
+void traceUnloadableIcon(Program& program, const std::string& path);
 
 }  // namespace perchlet

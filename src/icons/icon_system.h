@@ -27,6 +27,11 @@ public:
 inline constexpr std::uint16_t kResourceTypeIcon = 3;
 inline constexpr std::uint16_t kResourceTypeGroupIcon = 14;
 
+// The name by which a resource with an integer id is found: "#" and the id in decimal.
+inline std::string funcResourceName(std::uint32_t integerId) {
+    return "#" + std::to_string(integerId);
+}
+
 enum class ResourceStatus { Found, NotFound, LoadFailed, LockFailed };
 
 struct ResourceBytes {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "common/little_endian.h"
-#include "icons/extraction.h"
 
 namespace perchlet {
 

@@ -79,8 +79,7 @@ bool continuesInUtf8(HANDLE file) {
         UnlockFileEx(file, 0, 1, 0, &lock);
     }
     if (!done) {
-        SetLastError(error);
-        raiseLastError();
+        raiseWindowsError(error);
     }
     return utf8;
 }

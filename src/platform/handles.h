@@ -98,6 +98,15 @@ using FileHandle = Owned<KernelTraits<CloseHandle>>;
 // A directory search of FindFirstFileA.
 using FindHandle = Owned<KernelTraits<FindClose>>;
 
+// Kernel handles that are null when there is none (OpenProcess, CreateEvent...); counted as files.
+struct NullKernelTraits {
+    using Handle = HANDLE;
+    static constexpr GuiKind kind = GuiKind::File;
+    static Handle invalid() { return nullptr; }
+    static void release(Handle h) { CloseHandle(h); }
+};
+using KernelHandle = Owned<NullKernelTraits>;
+
 struct WindowTraits {
     using Handle = HWND;
     static constexpr GuiKind kind = GuiKind::Window;

@@ -26,14 +26,12 @@ bool writeAll(HANDLE file, std::span<const std::uint8_t> bytes) {
 }
 
 bool processRunning(DWORD id) {
-    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, id);
-    if (process == nullptr) {
+    const KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, id));
+    if (!process) {
         // One that may not be opened is running; one that is gone cannot be opened at all.
         return GetLastError() == ERROR_ACCESS_DENIED;
     }
-    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
-    CloseHandle(process);
-    return running;
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 // A copy of the program ended in the middle of a write (killed, or the machine stopped) leaves

@@ -76,7 +76,7 @@ std::shared_ptr<IconHandle> funcCreateIconPicture(const CrossedPicture& picture)
     return std::make_shared<IconHandle>(std::move(icon));
 }
 
-std::shared_ptr<IconHandle> funcCreateCrossedIcon(HICON icon, const PixelView& cross) {
+std::shared_ptr<IconHandle> createCrossedIcon(HICON icon, const PixelView& cross) {
     ICONINFO info{};
     if (icon == nullptr || !GetIconInfo(icon, &info)) {
         return nullptr;

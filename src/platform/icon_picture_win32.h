@@ -30,6 +30,6 @@ std::shared_ptr<IconHandle> funcCreateIconPicture(const CrossedPicture& picture)
 
 // The icon with the cross laid over it, at the icon's own size. Null when the icon's bitmaps
 // cannot be read or the icon cannot be made.
-std::shared_ptr<IconHandle> funcCreateCrossedIcon(HICON icon, const PixelView& cross);
+std::shared_ptr<IconHandle> createCrossedIcon(HICON icon, const PixelView& cross);
 
 }  // namespace perchlet::win32

@@ -10,7 +10,10 @@
 namespace perchlet::win32 {
 
 void raiseLastError() {
-    const DWORD code = GetLastError();
+    raiseWindowsError(GetLastError());
+}
+
+void raiseWindowsError(unsigned long code) {
     wchar_t* text = nullptr;
     FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <exception>
 
-#include "icons/extraction.h"
+#include "icons/icon_system.h"
 #include "icons/pe_resources.h"
 #include "platform/handles.h"
 #include "platform/wide_text.h"

@@ -7,7 +7,6 @@
 #include "platform/handles.h"
 #include "platform/system_library_win32.h"
 #include "platform/wide_text.h"
-#include "startup/arguments.h"
 
 namespace perchlet::win32 {
 
@@ -73,8 +72,8 @@ VersionRecord Win32Process::versionRecord() const {
     return record;
 }
 
-std::string Win32Process::commandLineArguments() const {
-    return std::string(argumentsOf(toUtf8(GetCommandLineW())));
+std::string Win32Process::commandLine() const {
+    return toUtf8(GetCommandLineW());
 }
 
 std::string Win32Process::executableFolder() const {
@@ -92,10 +91,6 @@ std::string Win32Process::systemTempFolder() const {
         folder.pop_back();
     }
     return folder;
-}
-
-void Win32Process::initCommonControls() {
-    // Nothing to do yet: the library comes with the first box or dialog (ensureCommonControls).
 }
 
 }  // namespace perchlet::win32

@@ -84,7 +84,7 @@ Picture TrayPictures::crossed(const Picture& picture) {
     // Composed from pixels, so that the cross stays opaque and the picture's transparent parts
     // transparent whatever kind of icon it was.
     Picture merged =
-        cross_ && picture ? funcCreateCrossedIcon(picture->get(), cross_->view()) : nullptr;
+        cross_ && picture ? createCrossedIcon(picture->get(), cross_->view()) : nullptr;
     return merged ? merged : picture;
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "icons/icon_choice.h"
+#include "tray/entry_plan.h"
 #include "platform/last_error_win32.h"
 
 namespace perchlet::win32 {
@@ -13,7 +14,6 @@ constexpr UINT kFadeInterval = 800;
 // The scale is read again this long after a display's change, once the task bar has followed.
 constexpr UINT_PTR kScaleTimer = 3;
 constexpr UINT kScaleDelay = 500;
-constexpr ULONGLONG kShowNewIconsEvery = 250;  // milliseconds
 
 }  // namespace
 
@@ -24,71 +24,49 @@ TrayIcons::Common& TrayIcons::frmCommon() {
     return *frmCommon_;
 }
 
-Picture TrayIcons::chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
-                              CommandAnalysis& analysis) {
-    analysis = analyseCommand(command);
-    const IconChoice choice = funcChooseIcon(program_, icons_, command, analysis, iconSpec, n);
+Picture TrayIcons::loadPicture(std::int32_t n, const std::string& iconFile) {
     TrayPictures& pictures = frmCommon().pictures;
     picturePaths_[n].clear();
-    if (!funcUseIconFile(program_, choice, program_.sys.files.isOrdinaryFile(choice.path))) {
+    if (iconFile.empty()) {
         return pictures.picDefault();
     }
-    Picture loaded = pictures.load(choice.path);
+    Picture loaded = pictures.load(iconFile);
     if (!loaded) {
-        subTraceUnloadableIcon(program_, choice.path);
+        traceUnloadableIcon(program_, iconFile);
         return pictures.picDefault();
     }
-    picturePaths_[n] = choice.path;
+    picturePaths_[n] = iconFile;
     return loaded;
 }
 
 void TrayIcons::AddIconToTray(std::string& strCommand, std::string& strToolTip,
                               std::string& strIconSpec) {
-    if (entries_.full()) {
-        program_.subWriteTrace("Warning: Tray icon limit of " + std::to_string(kMaxTrayEntries) +
-                               " reached, ignoring command '" + strCommand + "'");
-        return;
-    }
-    // Counted once stored, not before: a box shown while its icon is chosen lets the user act on
-    // the icons already shown, and an exit chosen then must not meet this entry half-made.
-    const std::int32_t n = entries_.nextNumber();
-    program_.subWriteTrace("Adding new icon to Tray for '" + strCommand + "'");
-    try {
+    const std::int32_t stored = addTrayEntry(program_, entries_, strCommand, [&](std::int32_t n) {
         frmCommon();  // the window the shell reports this icon's mouse events to
         auto entry = std::make_unique<TrayEntry>(program_.options.ExitDisabled);
-        CommandAnalysis analysis;
-        entry->picTrayIcon = chooseIcon(n, strCommand, strIconSpec, analysis);
+        TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, strIconSpec, n);
+        entry->picTrayIcon = loadPicture(n, plan.iconFile);
         entry->labelToolTip = strToolTip.empty() ? strCommand : strToolTip;
         entry->command = strCommand;
-        strLaunchTargets_[n] = analysis.launchTarget;
-        strLaunchParameters_[n] = analysis.parameters;
+        strLaunchTargets_[n] = std::move(plan.launchTarget);
+        strLaunchParameters_[n] = std::move(plan.parameters);
         if (strToolTip.empty()) {
             strToolTip = strCommand;
         }
-        entries_.store(std::move(entry));
-        // The shell gets the icons together once start-up has made them: it shows a run of
-        // additions much sooner than the same additions spaced out by the work between them.
-        // A slow start-up still shows what it has made every quarter second.
-        newIcons_[newIconCount_++] = n;
-        if (GetTickCount64() - iconsShownAt_ >= kShowNewIconsEvery) {
-            showNewIcons();
-        }
-    } catch (const RunError& error) {
-        // The entry was never stored: the next command gets its number and its icon.
-        program_.reportError(error, "AddIconToTray");
+        return entry;
+    });
+    if (stored != 0 && newIcons_.add(stored, GetTickCount64())) {
+        showNewIcons();
     }
 }
 
 void TrayIcons::showNewIcons() {
-    for (std::size_t index = 0; index < newIconCount_; ++index) {
-        const std::int32_t n = newIcons_[index];
+    newIcons_.show(GetTickCount64(), [this](std::int32_t n) {
         if (const TrayEntry* entry = entries_.find(n)) {
             frmCommon_->shell.add(n, entry->picTrayIcon->get(), entry->labelToolTip,
                                   entry->command);
         }
-    }
-    newIconCount_ = 0;
-    iconsShownAt_ = GetTickCount64();
+    });
 }
 
 void TrayIcons::unloadEntry(std::int32_t n) {
@@ -99,7 +77,7 @@ void TrayIcons::unloadEntry(std::int32_t n) {
 }
 
 void TrayIcons::removeAllIcons() {
-    newIconCount_ = 0;
+    newIcons_.clear();
     for (std::int32_t n = 1; n <= lngIconCount(); ++n) {
         unloadEntry(n);
     }
@@ -201,13 +179,13 @@ void TrayIcons::exitRequest() {
         return;  // the question is already open: one is enough
     }
     program_.subWriteTrace("Exit selected...");
-    fadeFaultReported_ = false;
+    fadeFaults_.newFade();
     frmCommon().window.startTimer(kFadeTimer, kFadeInterval);
     exitDialog_.ask(exitQuestion(lngIconCount()));
 }
 
 void TrayIcons::tmrFade_Timer() {
-    const char* direction = frmCommon().phase.tick();
+    const FadeDirection direction = frmCommon().phase.tick();
     const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
         subFade(index, direction);
@@ -215,14 +193,13 @@ void TrayIcons::tmrFade_Timer() {
     reportLiveObjects("after a fade tick");
 }
 
-void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
+void TrayIcons::subFade(std::int32_t index, FadeDirection direction) {
     try {
         TrayEntry* entry = entries_.find(index);
         if (entry == nullptr || !frmCommon_ || !frmCommon_->window.alive()) {
-            SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-            raiseLastError();
+            raiseWindowsError(ERROR_INVALID_WINDOW_HANDLE);
         }
-        const bool up = isFadeUp(direction);
+        const bool up = direction == FadeDirection::Up;
         if (up && !entry->picMerged) {
             // Drawn when first shown: most runs never ask to exit, and start-up is quicker.
             entry->picMerged = frmCommon_->pictures.crossed(entry->picTrayIcon);
@@ -230,9 +207,7 @@ void TrayIcons::subFade(std::int32_t index, const std::string& direction) {
         const Picture& picture = up ? entry->picMerged : entry->picTrayIcon;
         frmCommon_->shell.change(index, picture ? picture->get() : nullptr);
     } catch (const RunError& error) {
-        // Once per fade is enough: a missing window would otherwise report itself every tick.
-        if (!fadeFaultReported_) {
-            fadeFaultReported_ = true;
+        if (fadeFaults_.firstOfFade()) {
             program_.reportError(error, "subFade");
         }
     }
@@ -242,7 +217,7 @@ void TrayIcons::subStopFade() {
     frmCommon().window.stopTimer(kFadeTimer);
     const std::int32_t count = lngIconCount();
     for (std::int32_t index = 1; index <= count; ++index) {
-        subFade(index, "Down");
+        subFade(index, FadeDirection::Down);
     }
 }
 

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "cmdline/command_analysis.h"
 #include "common/program.h"
 #include "exit/fade.h"
 #include "icons/icon_system.h"
@@ -20,6 +19,7 @@
 #include "startup/startup.h"
 #include "tray/entry_table.h"
 #include "tray/launch.h"
+#include "tray/new_icons.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet::win32 {
@@ -77,13 +77,14 @@ private:
     void exitConfirmed() override;
     void exitCancelled() override;
 
-    Picture chooseIcon(std::int32_t n, const std::string& command, std::string& iconSpec,
-                       CommandAnalysis& analysis);
+    // The picture of entry n from its icon file; the default one for "" or a file that cannot
+    // be loaded.
+    Picture loadPicture(std::int32_t n, const std::string& iconFile);
     void launchEntry(std::int32_t n);
     void mnuVisible_Click(std::int32_t n, int index);
     void exitRequest();
     void tmrFade_Timer();
-    void subFade(std::int32_t index, const std::string& direction);
+    void subFade(std::int32_t index, FadeDirection direction);
     void subStopFade();
     [[noreturn]] void subShutdown();
     void unloadEntry(std::int32_t n);
@@ -100,11 +101,8 @@ private:
     // The icon file each entry's picture was loaded from; "" for the default picture.
     std::array<std::string, kMaxTrayEntries + 1> picturePaths_;
     ExitDialog exitDialog_{instance_, program_, *this};
-    // Entries made since the icons were last handed to the shell, in order.
-    std::array<std::int32_t, kMaxTrayEntries> newIcons_{};
-    std::size_t newIconCount_ = 0;
-    ULONGLONG iconsShownAt_ = GetTickCount64();
-    bool fadeFaultReported_ = false;
+    NewIcons newIcons_{GetTickCount64()};
+    OncePerFade fadeFaults_;
     TrayEventReader trayEvents_;
 };
 

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/program.h"
 #include "common/text.h"
+#include "startup/arguments.h"
 #include "startup/options.h"
 
 namespace perchlet {
@@ -107,7 +108,7 @@ StartupOutcome readBatchFile(Program& program, TrayIconSink& tray, const std::st
 }
 
 StartupOutcome takeCommands(Program& program, TrayIconSink& tray) {
-    const std::string arguments = program.sys.process.commandLineArguments();
+    const std::string arguments(argumentsOf(program.sys.process.commandLine()));
     program.subWriteTrace("Perchlet command line is '" + arguments + "'");
     if (arguments.empty()) {
         program.showMessage(
@@ -127,7 +128,8 @@ StartupOutcome takeCommands(Program& program, TrayIconSink& tray) {
 
 StartupOutcome subMain(Program& program, TrayIconSink& tray) {
     setIdentity(program);
-    program.sys.process.initCommonControls();
+    // No common-controls start here: the manifest gives the controls their visual styles, and
+    // the library is loaded before the first box or dialog, which most runs never show.
     if (chooseWorkingFolder(program)) {
         openTraceLog(program);  // one box is enough when there is no folder for it
     }

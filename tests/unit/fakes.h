@@ -89,15 +89,15 @@ public:
 class FakeProcess : public Process {
 public:
     VersionRecord version{"Perchlet!", 4, 2, 7};  // fields that differ; not the release's
-    std::string arguments;
+    std::string arguments;  // after the program's name, which has a blank to split it at
     std::string exeFolder = "C:\\Apps";
     std::string tempFolder = "C:\\Windows\\Temp";
-    int commonControlsInitialised = 0;
     VersionRecord versionRecord() const override { return version; }
-    std::string commandLineArguments() const override { return arguments; }
+    std::string commandLine() const override {
+        return "\"C:\\Program Files\\Perchlet.exe\" " + arguments;
+    }
     std::string executableFolder() const override { return exeFolder; }
     std::string systemTempFolder() const override { return tempFolder; }
-    void initCommonControls() override { ++commonControlsInitialised; }
 };
 
 // Records the fields of every icon start-up adds.

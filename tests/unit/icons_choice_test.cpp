@@ -3,6 +3,7 @@
 #include "fakes.h"
 #include "icon_fakes.h"
 #include "icons/icon_choice.h"
+#include "tray/entry_plan.h"
 
 namespace perchlet {
 namespace {
@@ -36,8 +37,8 @@ struct Choice {
                            "someclass");
         icons.registry.set(RegistryRoot::ClassesRoot, "someclass\\DefaultIcon", "", icon);
     }
-    IconChoice choose(const std::string& command, std::string& iconSpec) {
-        return funcChooseIcon(system.program, icons.services, command, analyseCommand(command),
+    IconChoice choose(const std::string& command, const std::string& iconSpec) {
+        return chooseIconFile(system.program, icons.services, command, analyseCommand(command),
                               iconSpec, 3);
     }
 };
@@ -91,7 +92,7 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
 
         EXPECT_EQ(choice.path, kHolding) << c.association;
         EXPECT_FALSE(choice.useDefault) << c.association;
-        EXPECT_EQ(iconSpec, kHolding) << c.association;
+        EXPECT_FALSE(choice.stale) << c.association;
         EXPECT_EQ(x.icons.modules.opened, std::vector<std::string>{c.module}) << c.association;
         ASSERT_FALSE(x.icons.modules.lookups.empty()) << c.association;
         EXPECT_EQ(x.icons.modules.lookups[0], "14:#" + std::to_string(1000 + c.group))
@@ -132,7 +133,7 @@ TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
         std::string iconSpec = c.iconSpec;
         const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
         EXPECT_EQ(choice.path, c.path) << c.iconSpec;
-        EXPECT_EQ(iconSpec, c.path) << c.iconSpec;
+        EXPECT_FALSE(choice.stale) << c.iconSpec;
         EXPECT_FALSE(choice.useDefault) << c.iconSpec;
         EXPECT_TRUE(x.icons.modules.opened.empty()) << c.iconSpec;
         const auto trace = x.system.traceMessages();
@@ -165,8 +166,8 @@ TEST(IconChoice, AFailedLookUpLeavesTheSpecificationToBeTried) {
     x.icons.registry.failingKeys.insert(".txt");
     std::string iconSpec = "7";
     const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
-    EXPECT_EQ(iconSpec, "7");
     EXPECT_EQ(choice.path, "7");
+    EXPECT_FALSE(choice.stale);
     EXPECT_FALSE(choice.useDefault);
     const auto trace = x.system.traceMessages();
     ASSERT_EQ(trace.size(), 3u);
@@ -193,11 +194,11 @@ TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
         std::string iconSpec = c.iconSpec;
         const IconChoice choice = x.choose("C:\\a.txt", iconSpec);
         EXPECT_TRUE(choice.useDefault) << c.association;
-        EXPECT_EQ(iconSpec, c.iconSpec) << c.association;
+        EXPECT_EQ(choice.path, c.iconSpec) << c.association;
         EXPECT_TRUE(x.icons.modules.opened.empty()) << c.association;
         EXPECT_EQ(x.system.traceMessages().back(), c.warning + ", using default instead")
             << c.association;
-        EXPECT_FALSE(funcUseIconFile(x.system.program, choice, true)) << c.association;
+        EXPECT_FALSE(useIconFile(x.system.program, choice, true)) << c.association;
     }
 }
 
@@ -235,7 +236,7 @@ TEST(IconChoice, AHoldingFileIsCurrentOnlyWhenThisExtractionWroteIt) {
         EXPECT_FALSE(choice.useDefault) << c.what;
         EXPECT_EQ(choice.stale, c.stale) << c.what;
         EXPECT_EQ(x.icons.holdingFiles.files[kHolding] == older, c.stale) << c.what;
-        EXPECT_EQ(funcUseIconFile(x.system.program, choice, true), !c.stale) << c.what;
+        EXPECT_EQ(useIconFile(x.system.program, choice, true), !c.stale) << c.what;
     }
 }
 
@@ -267,8 +268,46 @@ TEST(IconChoice, LoadsTheFileOnlyWhenItExistsAndTracesAMissingOne) {
     for (const auto& c : cases) {
         testing::FakeSystem system;
         system.openLog();
-        EXPECT_EQ(funcUseIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
+        EXPECT_EQ(useIconFile(system.program, c.choice, c.exists), c.load) << c.choice.path;
         EXPECT_EQ(system.traceMessages(), c.trace) << c.choice.path;
+    }
+}
+
+// A new entry's parts in their order: the command split, its icon chosen and checked, and the
+// path tried handed back in the icon field.
+TEST(IconChoice, PlansAnEntryFromItsCommandAndIconField) {
+    struct Case {
+        const char* command;
+        const char* iconSpec;
+        const char* association;
+        std::string existing;  // an ordinary file
+        std::string iconFile, target, parameters, iconSpecAfter;
+    } cases[] = {
+        {"C:\\Tools\\tool.exe -v", "C:\\my.ico", "", "C:\\my.ico", "C:\\my.ico",
+         "C:\\Tools\\tool.exe", "-v", "C:\\my.ico"},
+        {"C:\\Tools\\tool.exe -v", "C:\\my.ico", "", "", "", "C:\\Tools\\tool.exe", "-v",
+         "C:\\my.ico"},
+        {"C:\\a.txt", "", "C:\\Icons\\Txt.ico,0", "c:\\icons\\txt.ico", "c:\\icons\\txt.ico",
+         "C:\\a.txt", "", "c:\\icons\\txt.ico"},
+        {"C:\\a.txt", "", "x.dll,abc", "", "", "C:\\a.txt", "", ""},
+        {"C:\\a.txt", "", "x.dll,0", kHolding, kHolding, "C:\\a.txt", "", kHolding},
+    };
+    for (const auto& c : cases) {
+        Choice x;
+        if (*c.association != '\0') {
+            x.associate(c.association);
+        }
+        x.icons.modules.modules["x.dll"] = manyGroups();
+        if (!c.existing.empty()) {
+            x.system.files.contents[c.existing] = "";
+        }
+        std::string iconSpec = c.iconSpec;
+        const TrayEntryPlan plan =
+            planTrayEntry(x.system.program, x.icons.services, c.command, iconSpec, 3);
+        EXPECT_EQ(plan.iconFile, c.iconFile) << c.command << " " << c.association;
+        EXPECT_EQ(plan.launchTarget, c.target) << c.command;
+        EXPECT_EQ(plan.parameters, c.parameters) << c.command;
+        EXPECT_EQ(iconSpec, c.iconSpecAfter) << c.command << " " << c.association;
     }
 }
 

@@ -243,7 +243,7 @@ TEST(Extraction, NamesTheCompanionOfTheSystemsOwnModules) {
         {"shell32.dll", "\\", ""},
     };
     for (const auto& [module, root, companion] : cases) {
-        EXPECT_EQ(funcCompanionModulePath(module, root), companion) << module << " " << root;
+        EXPECT_EQ(companionModulePath(module, root), companion) << module << " " << root;
     }
 }
 

@@ -28,7 +28,6 @@ TEST_F(Startup, TracesIdentityAndOptionsBeforeTheCommandLine) {
     system.files.contents[R"(C:\Apps\Perchlet.ini)"] = "ClickMode=Single";
     EXPECT_EQ(run("notepad.exe c:\\a.txt,My notes"), StartupOutcome::Run);
     EXPECT_EQ(system.program.strAppTitle, kTitle);
-    EXPECT_EQ(system.process.commonControlsInitialised, 1);
     EXPECT_EQ(trace(), (Lines{"Perchlet! v4.2.7 - Initializing!", "Reading Options...",
                               "ClickMode setting value read as 514",
                               R"(Perchlet command line is 'notepad.exe c:\a.txt,My notes')"}));

@@ -7,8 +7,10 @@
 #include "fakes.h"
 #include "icon_fakes.h"
 #include "icons/icon_choice.h"
+#include "tray/entry_plan.h"
 #include "tray/entry_table.h"
 #include "tray/launch.h"
+#include "tray/new_icons.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet {
@@ -126,16 +128,38 @@ TEST(ExitTexts, SingularForOneIconAndTheCountOtherwise) {
 
 TEST(Fade, AlternatesAndCarriesItsPhaseOverAStop) {
     FadePhase phase;
-    EXPECT_STREQ(phase.tick(), "Up");
-    EXPECT_STREQ(phase.tick(), "Down");
-    EXPECT_STREQ(phase.tick(), "Up");
+    EXPECT_EQ(phase.tick(), FadeDirection::Up);
+    EXPECT_TRUE(phase.up());
+    EXPECT_EQ(phase.tick(), FadeDirection::Down);
+    EXPECT_EQ(phase.tick(), FadeDirection::Up);
     // A stop here leaves the phase up: the next fade begins with the normal pictures.
-    EXPECT_STREQ(phase.tick(), "Down");
-    for (const char* word : {"Up", "UP", "up", "uP"}) {
-        EXPECT_TRUE(isFadeUp(word)) << word;
-    }
-    for (const char* word : {"Down", "", "U", "Upp", " up"}) {
-        EXPECT_FALSE(isFadeUp(word)) << word;
+    EXPECT_EQ(phase.tick(), FadeDirection::Down);
+    EXPECT_FALSE(phase.up());
+}
+
+TEST(NewIcons, ShownTogetherAtTheEndOrEveryQuarterSecond) {
+    struct Case {
+        std::vector<std::uint64_t> madeAt;  // entries 1, 2, ... made at these times
+        std::vector<std::int32_t> shown;    // the entries shown, 0 before each batch
+    } cases[] = {
+        {{0, 10, 249}, {0, 1, 2, 3}},
+        {{100, 250, 260, 499, 500}, {0, 1, 2, 0, 3, 4, 5, 0}},
+        {{1000}, {0, 1, 0}},  // a late first entry shows at once
+    };
+    for (const auto& c : cases) {
+        NewIcons icons(0);
+        std::vector<std::int32_t> shown;
+        const auto show = [&](std::int32_t n) { shown.push_back(n); };
+        std::int32_t n = 0;
+        for (const std::uint64_t at : c.madeAt) {
+            if (icons.add(++n, at)) {
+                shown.push_back(0);
+                icons.show(at, show);
+            }
+        }
+        shown.push_back(0);  // start-up's end
+        icons.show(0, show);
+        EXPECT_EQ(shown, c.shown) << c.madeAt.size();
     }
 }
 
@@ -156,17 +180,24 @@ TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
         }
     };
     const std::string command = "C:\\Gone\\missing.exe";  // its icon source is not there
-    std::string iconSpec;
-    const std::int32_t n = entries.nextNumber();
-    funcChooseIcon(system.program, icons.services, command, analyseCommand(command), iconSpec, n);
+    const std::int32_t n = addTrayEntry(system.program, entries, command, [&](std::int32_t next) {
+        chooseIconFile(system.program, icons.services, command, analyseCommand(command), "", next);
+        return std::make_unique<std::string>("second");
+    });
     ASSERT_EQ(system.boxes.shown.size(), 1u);
     EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
     EXPECT_EQ(question, exitQuestion(1));
     EXPECT_EQ(faded, std::vector<std::string>{"first"});
 
-    // Stored, it counts; a removed entry keeps its number from being given again.
-    EXPECT_EQ(entries.store(std::make_unique<std::string>("second")), n);
+    // Stored, it counts; a removed entry keeps its number from being given again, and a failed
+    // addition leaves none and its number to the next.
+    EXPECT_EQ(n, 2);
     entries.remove(1);
+    const RunError failure(5, "Access is denied");
+    EXPECT_EQ(addTrayEntry(system.program, entries, "x.exe",
+                           [&](std::int32_t) -> std::unique_ptr<std::string> { throw failure; }),
+              0);
+    EXPECT_EQ(system.traceMessages().back(), errorReport(failure, "AddIconToTray"));
     EXPECT_EQ(entries.find(1), nullptr);
     EXPECT_EQ(*entries.find(2), "second");
     EXPECT_EQ(entries.find(3), nullptr);
@@ -175,6 +206,11 @@ TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
     }
     EXPECT_EQ(entries.count(), kMaxTrayEntries);
     EXPECT_TRUE(entries.full());
+    EXPECT_EQ(addTrayEntry(system.program, entries, "x.exe",
+                           [](std::int32_t) { return std::make_unique<std::string>("over"); }),
+              0);
+    EXPECT_EQ(system.traceMessages().back(),
+              "Warning: Tray icon limit of 30 reached, ignoring command 'x.exe'");
 }
 
 class Launching : public ::testing::Test {
