@@ -109,9 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     registry.next = 0;
     testing::FakeHoldingFiles holdingFiles;
     IconServices services{registry, modules, holdingFiles};
-    std::string iconSpec = iconField;
-    const IconChoice choice = funcChooseIcon(program, services, command, analysis, iconSpec, 1);
-    FUZZ_CHECK(choice.path == iconSpec);
+    const IconChoice choice = chooseIconFile(program, services, command, analysis, iconField, 1);
     FUZZ_CHECK(modules.open_ == 0);
     // Only the entry's own holding file is ever written.
     for (const auto& [path, bytes] : holdingFiles.files) {
