@@ -31,21 +31,26 @@ class RegistryRows:
 
     def apply(self):
         commands, self.pending = self.pending, []
-        if commands and self._run(commands) != 0:
+        # Once more on a failure: Wine's cmd now and then takes a whole line of the script for the
+        # name of a command. Every command sets its value again (/f), so a second run is harmless.
+        if commands and self._run(commands) != 0 and self._run(commands) != 0:
             raise RuntimeError("reg add failed: see wine-commands.log in the artefacts")
 
     def delete_all(self):
         self.pending.clear()
         keys, self.owned = self.owned, []
         if keys:
-            self._run([f"reg delete {_cmd_argument(key)} /f" for key in reversed(keys)])
+            # Every key, also after one that a failed apply() never added: a key left behind
+            # would change what the next test file finds.
+            self._run([f"reg delete {_cmd_argument(key)} /f" for key in reversed(keys)],
+                      stop_on_failure=False)
 
-    def _run(self, commands):
+    def _run(self, commands, stop_on_failure=True):
         script = self.session.drive_c / f"perchlet-registry-{id(self):x}.cmd"
         # Stops at the first failure. (Wine's cmd runs what follows "||" even after a success.)
         lines = ["@echo off"]
         for command in commands:
-            lines += [command, "if errorlevel 1 exit /b 1"]
+            lines += [command, "if errorlevel 1 exit /b 1"] if stop_on_failure else [command]
         script.write_bytes("".join(line + "\r\n" for line in lines).encode("cp1252"))
         try:
             return self.session.wine("cmd", "/c", self.session.windows_path(script))
