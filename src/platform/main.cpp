@@ -24,8 +24,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     TrayIcons tray(program, shell, icons.services, instance);
     boxes.watcher = &tray;
 
-    const StartupOutcome outcome = subMain(program, tray);
-    tray.showNewIcons();
+    const StartupOutcome outcome = subMain(program, tray.entries());
+    tray.entries().showNewIcons();
     switch (outcome) {
         case StartupOutcome::EndNow:
             return 1;  // stopped on a problem the user has been told of: callers can see it

@@ -11,6 +11,7 @@
 #include "tray/entry_table.h"
 #include "tray/launch.h"
 #include "tray/new_icons.h"
+#include "tray/tray_entries.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet {
@@ -211,6 +212,123 @@ TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
               0);
     EXPECT_EQ(system.traceMessages().back(),
               "Warning: Tray icon limit of 30 reached, ignoring command 'x.exe'");
+}
+
+// The windows of the entries, as calls in order.
+class FakeTrayWindows : public TrayWindows {
+public:
+    std::vector<std::string> calls;
+    std::string unloadable;            // the icon file that cannot be loaded
+    std::int32_t windowGone = 0;       // the icon whose fade raises
+    std::function<void()> whileAsked;  // what the user does while the question is open
+    std::uint64_t time = 0;
+
+    void openWindow() override {}
+    bool makeEntry(std::int32_t n, const std::string& file) override {
+        calls.push_back("make " + std::to_string(n) + " " + file);
+        return file != unloadable;
+    }
+    void showIcon(std::int32_t n, const std::string& tip, const std::string&) override {
+        calls.push_back("show " + std::to_string(n) + " " + tip);
+    }
+    void removeIcon(std::int32_t n) override { calls.push_back("remove " + std::to_string(n)); }
+    void showFadePicture(std::int32_t n, FadeDirection direction) override {
+        if (n == windowGone) {
+            throw RunError(1400, "Invalid window handle.");
+        }
+        calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + std::to_string(n));
+    }
+    int showMenu(std::int32_t n) override {
+        calls.push_back("menu " + std::to_string(n));
+        return 5;  // "Exit Perchlet..."
+    }
+    void startFadeTimer() override { calls.push_back("start"); }
+    void stopFadeTimer() override { calls.push_back("stop"); }
+    bool bringQuestionForward() override { return asking; }
+    void askExit(const std::string& question) override {
+        calls.push_back(question);
+        asking = true;
+        whileAsked();
+        asking = false;
+    }
+    std::uint64_t now() override { return time; }
+    std::uint64_t doubleClickTime() override { return 500; }
+    void endProgram() override { calls.push_back("end"); }
+    bool asking = false;
+};
+
+// One run through the entries' life: additions batched, a click, the menu's exit with its fade
+// (one fault report per fade), a second exit while the question is open, No, then Yes.
+TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
+    testing::FakeSystem system;
+    system.openLog();
+    system.program.options.ClickMode = 514;
+    system.files.contents["C:\\Icons\\a.ico"] = system.files.contents["C:\\Icons\\bad.ico"] = "";
+    testing::FakeIconServices icons;
+    FakeShell shell;
+    FakeTrayWindows windows;
+    windows.unloadable = "C:\\Icons\\bad.ico";
+    TrayEntries entries(system.program, shell, icons.services, windows, 0);
+    const auto add = [&](std::string command, std::string tip, std::string icon) {
+        entries.AddIconToTray(command, tip, icon);
+        return tip;
+    };
+    const auto exitFromMenu = [&](std::int32_t n) { entries.iconEvent(n, kRightButtonDown); };
+    const RunError gone(1400, "Invalid window handle.");
+    struct Step {
+        std::function<void()> act;
+        std::vector<std::string> calls;
+        std::vector<std::string> trace;  // the lines it adds
+    } steps[] = {
+        {[&] { EXPECT_EQ(add("notepad.exe C:\\a.txt", "Notes", "C:\\Icons\\a.ico"), "Notes"); },
+         {"make 1 C:\\Icons\\a.ico"},
+         {"Adding new icon to Tray for 'notepad.exe C:\\a.txt'"}},
+        {[&] {  // a quarter second on: both show
+             windows.time = 250;
+             EXPECT_EQ(add("C:\\b.doc", "", "C:\\Icons\\bad.ico"), "C:\\b.doc");
+         },
+         {"make 2 C:\\Icons\\bad.ico", "show 1 Notes", "show 2 C:\\b.doc"},
+         {"Adding new icon to Tray for 'C:\\b.doc'",
+          "Warning: icon 'C:\\Icons\\bad.ico' couldn't be loaded, using default instead"}},
+        {[&] { entries.showNewIcons(); }, {}, {}},
+        {[&] { entries.iconEvent(1, 0x202); },
+         {},
+         {"Launching 'notepad.exe' (with parameters of 'C:\\a.txt')"}},
+        {[&] { entries.iconEvent(3, 0x202); }, {}, {}},  // no such icon
+        {[&] {
+             windows.whileAsked = [&] {
+                 entries.tmrFade_Timer();
+                 exitFromMenu(1);  // brings the open question forward
+                 windows.windowGone = 2;
+                 entries.tmrFade_Timer();
+                 entries.tmrFade_Timer();
+                 entries.exitCancelled();
+             };
+             exitFromMenu(2);
+         },
+         {"menu 2", "start", exitQuestion(2), "up 1", "up 2", "menu 1", "down 1", "up 1", "stop",
+          "down 1"},
+         {"Exit selected...", errorReport(gone, "subFade"), "Exit cancelled!"}},
+        {[&] {
+             windows.whileAsked = [&] {
+                 entries.tmrFade_Timer();  // a new fade reports its fault again
+                 entries.exitConfirmed();
+             };
+             exitFromMenu(1);
+         },
+         {"menu 1", "start", exitQuestion(2), "down 1", "remove 1", "remove 2", "end"},
+         {"Exit selected...", errorReport(gone, "subFade"), shutdownTraceLine(2), kSectionEnd}},
+    };
+    for (std::size_t index = 0; index < std::size(steps); ++index) {
+        windows.calls.clear();
+        const std::size_t traced = system.traceMessages().size();
+        steps[index].act();
+        const auto trace = system.traceMessages();
+        EXPECT_EQ(windows.calls, steps[index].calls) << "step " << index;
+        EXPECT_EQ(std::vector<std::string>(trace.begin() + traced, trace.end()), steps[index].trace)
+            << "step " << index;
+    }
+    EXPECT_EQ(shell.opened.size(), 1u);
 }
 
 class Launching : public ::testing::Test {
