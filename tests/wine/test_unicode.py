@@ -16,6 +16,7 @@ from harness import UTF8_BOM, batch_text  # noqa: E402
 from ico import solid_ico  # noqa: E402
 from texts import (EMPTY_COMMAND_LINE_BOX, INITIALIZING, found, launching,  # noqa: E402
                    missing_batch, not_found, not_loaded, read_line, setting_read)
+from waits import first_true  # noqa: E402
 
 # In code page 932 ソ and 表 end in a "\" byte, タ in "^", ナ in "i" and カ in "J" (which
 # lower-casing bytes turns into ニ).
@@ -101,6 +102,8 @@ class UnicodeTest(harness.WineTestCase):
                 run.wait_until(run.path("ソ表/タナカ/launched.txt").exists, 15, "the marker")
                 self.assertIn(launching(lines["target"]), run.messages())
                 run.kill()
+                # Its icons going away would move the next run's under the click.
+                first_true(lambda: not self.session.tray_icons(), 10)
 
     def test_trace_log_new_shared_and_continued_in_its_code_page(self):
         # Two runs at once on a new log: one mark, at the start (read_log checks it).
