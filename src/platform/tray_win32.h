@@ -20,10 +20,10 @@
 
 namespace perchlet::win32 {
 
-class TrayIcons : public BoxWatcher,
-                  private TrayWindows,
-                  private HiddenWindowMessages,
-                  private ExitAnswers {
+class TrayIcons final : public BoxWatcher,
+                        private TrayWindows,
+                        private HiddenWindowMessages,
+                        private ExitAnswers {
 public:
     TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
         : program_(program),
