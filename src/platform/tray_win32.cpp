@@ -23,8 +23,7 @@ TrayIcons::Common& TrayIcons::frmCommon() {
 
 bool TrayIcons::makeEntry(std::int32_t n, const std::string& iconFile) {
     TrayPictures& pictures = frmCommon().pictures;
-    auto made = std::make_unique<EntryWindows>();
-    made->mnuPopup.emplace(program_.options.ExitDisabled);
+    auto made = std::make_unique<EntryWindows>(program_.options.ExitDisabled);
     Picture loaded = iconFile.empty() ? nullptr : pictures.load(iconFile);
     const bool asAsked = iconFile.empty() || loaded;
     if (loaded) {
@@ -66,7 +65,7 @@ void TrayIcons::showFadePicture(std::int32_t n, FadeDirection direction) {
 
 int TrayIcons::showMenu(std::int32_t n) {
     const HWND window = frmCommon().window.hwnd();
-    const int index = entryWindows_[n]->mnuPopup->show(window);
+    const int index = entryWindows_[n]->mnuPopup.show(window);
     // Closed with Esc or "Cancel Menu"; one closed by a click elsewhere leaves the focus where
     // that click put it.
     if (menuLeavesFocus(index) && GetForegroundWindow() == window) {

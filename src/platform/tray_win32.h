@@ -5,7 +5,6 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "common/program.h"
@@ -51,10 +50,11 @@ private:
 
     // The window side of one entry. Its number is its icon's id on the hidden window.
     struct EntryWindows {
+        explicit EntryWindows(bool exitDisabled) : mnuPopup(exitDisabled) {}
         Picture picTrayIcon;
         Picture picMerged;        // drawn at the first fade tick that shows it
         std::string picturePath;  // the icon file picTrayIcon came from; "" for the default
-        std::optional<PopupMenu> mnuPopup;
+        PopupMenu mnuPopup;
     };
 
     void openWindow() override { frmCommon(); }
