@@ -353,7 +353,7 @@ def run_once(session, tray, program, n, idle, stderr_path):
     wait_for_empty_tray(tray)
     settle(session)
     env = session.env(WINEDEBUG=WINEDEBUG)
-    argv = ["wine", program.exe, *program.arguments[n]]
+    argv = [harness.wine_loader(), program.exe, *program.arguments[n]]
     with open(stderr_path, "wb") as err:
         started = time.monotonic()
         proc = subprocess.Popen(argv, env=env, stdin=subprocess.DEVNULL,

@@ -61,6 +61,24 @@ def state_dir():
     return Path(os.environ.get("PERCHLET_STATE", REPO / "build" / "native" / "wine-session"))
 
 
+def build_arch():
+    """"x86" for a 32-bit build (its prefix is a 32-bit one, as 32-bit Windows), else "x64"."""
+    return os.environ.get("PERCHLET_ARCH", "x64")
+
+
+def wine_loader():
+    """The loader that starts the build's programs in its prefix. With wine32 installed, the plain
+    `wine` command is the 32-bit loader: in a 64-bit prefix it would run the 32-bit reg.exe and
+    cmd.exe, which see the 32-bit registry view, so the x64 prefix uses wine64's own loader."""
+    if build_arch() == "x86":
+        return "/usr/lib/wine/wine"
+    listed = subprocess.run(["dpkg", "-L", "wine64"], capture_output=True, text=True).stdout
+    for line in listed.splitlines():
+        if line.endswith("/wine64") and os.access(line, os.X_OK):
+            return line
+    return shutil.which("wine64") or "wine"
+
+
 # ---------------------------------------------------------------------------------------------
 # Processes
 
@@ -298,7 +316,9 @@ class Session:
     def env(self, **extra):
         """The Unix environment for a Wine command of this session."""
         env = dict(os.environ)
+        loader = wine_loader()
         env.update(WINEPREFIX=str(self.prefix), DISPLAY=self.display, WINEDEBUG="-all",
+                   WINEARCH="win32" if build_arch() == "x86" else "win64", WINELOADER=loader,
                    # No installer dialogs for Mono and Gecko in a fresh prefix.
                    WINEDLLOVERRIDES="mscoree,mshtml=")
         env.update(extra)
@@ -329,7 +349,7 @@ class Session:
     def wine(self, *args, timeout=60, debug="-all", out=None):
         """Runs one Wine command to its end; its output goes to a file (see _spawn)."""
         out = out or self.artefacts / "wine-commands.log"
-        proc = _spawn(["wine", *map(str, args)], self.env(WINEDEBUG=debug), out)
+        proc = _spawn([wine_loader(), *map(str, args)], self.env(WINEDEBUG=debug), out)
         try:
             return proc.wait(timeout=timeout)
         finally:
@@ -548,7 +568,7 @@ def _start_session(directory, artefacts, tray_width, dpi):
     # First boot with a server of its own that ends when the prefix has settled: a persistent
     # server here leaves a second set of Wine's services behind, which then stall programs.
     boot_log = artefacts / "wineboot.log"
-    boot = _spawn(["wineboot", "-i"], session.env(), boot_log)
+    boot = _spawn([wine_loader(), "wineboot", "-i"], session.env(), boot_log)
     try:
         boot.wait(timeout=240)
     finally:
@@ -571,7 +591,7 @@ def _start_session(directory, artefacts, tray_width, dpi):
     wineserver = _spawn(["wineserver", "-f", "-p"], session.env(), artefacts / "wineserver.log")
     record("wineserver", wineserver)
     keeper_out = artefacts / "desktop-keeper.log"
-    keeper = _spawn(["wine", str(keeper_exe)], session.env(), keeper_out)
+    keeper = _spawn([wine_loader(), str(keeper_exe)], session.env(), keeper_out)
     record("desktop_keeper", keeper)
     wait_until(lambda: "ready" in keeper_out.read_text(errors="replace") or keeper.poll() is not None,
                120, "the desktop keeper")
@@ -747,7 +767,7 @@ class PerchletRun:
         channels = "fixme-all,+msgbox" + ("," + self.debug if self.debug else "")
         env = self.session.env(WINEDEBUG=channels, **self.locale, **self.wine_env)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen(["wine", str(launcher), self.session.windows_path(request)],
+            self.proc = subprocess.Popen([wine_loader(), str(launcher), self.session.windows_path(request)],
                                          env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                          start_new_session=True)
         _live_runs.append(self)

@@ -62,7 +62,7 @@ class StartupTest(harness.WineTestCase):
         self.assertEqual(run.messages(), preamble(run) + [command_line("")],
                          "the version read from System32's version.dll, as before")
         for reader in readers:
-            proc = harness._spawn(["wine", str(run.path(reader))], self.session.env(**overrides),
+            proc = harness._spawn([harness.wine_loader(), str(run.path(reader))], self.session.env(**overrides),
                                   run.path(reader + ".txt"))
             self.assertEqual(proc.wait(timeout=60), 0, reader)
         callers = run.path("version-callers.txt").read_text().lower()

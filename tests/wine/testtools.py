@@ -23,7 +23,8 @@ def _run_tool(session, name, *args):
 
 def _start_tool(session, name, args, out):
     out.parent.mkdir(parents=True, exist_ok=True)
-    return harness._spawn(["wine", str(_tool(name)), *map(str, args)], session.env(), out)
+    return harness._spawn([harness.wine_loader(), str(_tool(name)), *map(str, args)],
+                          session.env(), out)
 
 
 def end_tool(proc):
