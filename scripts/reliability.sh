@@ -29,7 +29,7 @@ if [ "${1:-}" != "--no-run" ]; then
     fi
     rm -f "$wine_results"
     # The session fixtures come along with the test that needs them.
-    ctest --test-dir build/native -R '^wine_test_reliability$' --output-on-failure || status=1
+    ctest --test-dir build/native -R '^wine_x64_test_reliability$' --output-on-failure || status=1
 fi
 
 python3 - "$fuzz_summary" "$wine_results" <<'EOF' || status=1

@@ -54,11 +54,17 @@ def _log(text):
 
 
 def build_dir():
-    return Path(os.environ.get("PERCHLET_BUILD", REPO / "build" / "windows-x64"))
+    return Path(os.environ.get("PERCHLET_BUILD", REPO / "build" / f"windows-{build_arch()}"))
 
 
 def state_dir():
-    return Path(os.environ.get("PERCHLET_STATE", REPO / "build" / "native" / "wine-session"))
+    return Path(os.environ.get("PERCHLET_STATE",
+                               REPO / "build" / "native" / f"wine-session-{build_arch()}"))
+
+
+def artefacts_dir():
+    """Where a session keeps what its runs left (screenshots, logs): one folder per build."""
+    return state_dir().parent / f"wine-artefacts-{build_arch()}"
 
 
 def build_arch():
@@ -479,7 +485,7 @@ class Session:
             if session is None or not session.alive():
                 _log("no running session recorded: starting a private one")
                 private = Path(tempfile.mkdtemp(prefix="perchlet-state-"))
-                session = start_session(private, artefacts=state_dir().parent / "wine-artefacts")
+                session = start_session(private, artefacts=artefacts_dir())
                 atexit.register(stop_session, private, remove_state=True)
             cls._current = session
         return cls._current
@@ -527,7 +533,7 @@ def start_session(directory, artefacts=None, tray_width=None, dpi=None):
 def _start_session(directory, artefacts, tray_width, dpi):
     keeper_exe = build_dir() / "testtools" / "desktop_keeper.exe"
     if not keeper_exe.exists():
-        raise SystemExit(f"{keeper_exe} is missing: build the windows-x64 preset first")
+        raise SystemExit(f"{keeper_exe} is missing: build the {build_dir().name} preset first")
     stop_session(directory)  # leftovers of an interrupted run
     directory.mkdir(parents=True, exist_ok=True)
     artefacts = Path(artefacts or directory / "artefacts")
@@ -960,7 +966,7 @@ class WineTestCase(unittest.TestCase):
 def main(argv):
     command = argv[1] if len(argv) > 1 else ""
     if command == "start":
-        start_session(state_dir(), artefacts=state_dir().parent / "wine-artefacts")
+        start_session(state_dir(), artefacts=artefacts_dir())
         return 0
     if command == "stop":
         stop_session(state_dir())

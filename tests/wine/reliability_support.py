@@ -20,8 +20,10 @@ import make_icons  # noqa: E402  (the same image and group writers the built mod
 
 RT_ICON = 3
 RT_GROUP_ICON = 14
-WINDRES = "x86_64-w64-mingw32-windres"
-CC = "x86_64-w64-mingw32-gcc"
+# Modules built for the build under test, by its own compiler.
+_TRIPLET = "i686-w64-mingw32" if harness.build_arch() == "x86" else "x86_64-w64-mingw32"
+WINDRES = f"{_TRIPLET}-windres"
+CC = f"{_TRIPLET}-gcc"
 
 
 # ---------------------------------------------------------------------------------------------
@@ -178,8 +180,9 @@ def live_counts(run):
 
 
 def results_path():
+    suffix = "" if harness.build_arch() == "x64" else "-" + harness.build_arch()
     return Path(os.environ.get("PERCHLET_RELIABILITY_RESULTS",
-                               harness.state_dir().parent / "reliability-results.json"))
+                               harness.state_dir().parent / f"reliability-results{suffix}.json"))
 
 
 class Results:

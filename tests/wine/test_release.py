@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The x64 archive of scripts/package.sh, unpacked into a fresh folder and run with its sample."""
+"""The archive of scripts/package.sh for the build under test (x64 or x86), unpacked into a fresh
+folder and run with its sample."""
 
 import sys
 import unittest
@@ -14,8 +15,8 @@ import harness  # noqa: E402
 class ReleaseTest(harness.WineTestCase):
 
     def test_unpacked_archive_runs_the_bundled_sample(self):
-        archive, = (harness.REPO / "dist").glob("Perchlet-*-windows-x64.zip")
-        version = archive.name.split("-")[1]  # Perchlet-<version>-windows-x64.zip
+        archive, = (harness.REPO / "dist").glob(f"Perchlet-*-windows-{harness.build_arch()}.zip")
+        version = archive.name.split("-")[1]  # Perchlet-<version>-windows-<arch>.zip
         run = harness.PerchletRun(self.session, folder_prefix="release-")
         with zipfile.ZipFile(archive) as zipped:
             self.assertEqual(zipped.namelist(), ["LICENSE", "Perchlet.exe", "README.txt",

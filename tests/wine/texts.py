@@ -7,7 +7,8 @@ import re
 from pathlib import Path
 
 # The version CMake's project() gives the program, from the build's cache.
-_BUILD = os.environ.get("PERCHLET_BUILD", Path(__file__).resolve().parents[2] / "build/windows-x64")
+_BUILD = os.environ.get("PERCHLET_BUILD", Path(__file__).resolve().parents[2] / "build" /
+                        f"windows-{os.environ.get('PERCHLET_ARCH', 'x64')}")
 _CACHE = Path(_BUILD, "CMakeCache.txt")
 _VERSION = re.findall(r"^CMAKE_PROJECT_VERSION:STATIC=(.*)$",
                       _CACHE.read_text() if _CACHE.exists() else "", re.MULTILINE)
