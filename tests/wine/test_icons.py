@@ -28,6 +28,11 @@ from texts import (EXIT_CANCELLED, EXIT_SELECTED, EXIT_TITLE, NO_ASSOCIATION,  #
                    source_not_found, source_without_icons, unusable_number)
 
 TEST_ICONS = harness.build_dir() / "testicons"
+# The same modules built by the other build's compiler: PE32+ for the x86 program, PE32 for the
+# x64 one. Either program reads icons out of modules of either width (a 32-bit program on 64-bit
+# Windows reads those of 64-bit programs, named by the registry).
+OTHER_WIDTH = harness.build_dir().parent / (
+    "windows-x64" if harness.build_arch() == "x86" else "windows-x86") / "testtools"
 RESOURCES = harness.REPO / "resources"
 MODULES = ("icons_three", "icons_named", "icons_sizes", "icons_none", "icons_crafted", "icons_ids")
 # The colour of the user's own icon: no other picture in the tray uses it.
@@ -117,6 +122,11 @@ class IconTest(harness.WineTestCase):
                                ("icons_three", resources / "icons_none.dll.mun")):
             shutil.copy2(harness.build_dir() / "testtools" / f"{source}.dll", target)
             cls.addClassCleanup(target.unlink)
+        # The other width's module, read from its file by a full path and mapped by the system
+        # for a bare name.
+        for target in (folder / "icons_other.dll", windows / "system32" / "pchother.dll"):
+            shutil.copy2(OTHER_WIDTH / "icons_named.dll", target)
+            cls.addClassCleanup(target.unlink)
 
     def setUp(self):
         Screen.use_folder(self.session, f"icons/{self._testMethodName}")
@@ -153,14 +163,15 @@ class IconTest(harness.WineTestCase):
     def test_groups_are_copied_byte_for_byte(self):
         mods = self.mods
         sources = {module: f"{mods}\\icons_{module}.dll"
-                   for module in ("three", "named", "sizes", "none", "crafted")}
+                   for module in ("three", "named", "sizes", "none", "crafted", "other")}
         sources["absent"] = f"{mods}\\absent.dll"
         associations = {module: source + ",0" for module, source in sources.items()}
         # A negative number is a group's resource id; icons_ids enumerates MIDDLE, #3, #7, #102.
         ids = f"{mods}\\icons_ids.dll"
         associations.update({"id102": ids + ",-102", "id7": ids + ",-7", "id999": ids + ",-999",
                              "ids": ids + ",2", "munbare": "pchmunstub.dll,-300",
-                             "munsys": "%systemroot%\\system32\\pchmunstub.dll,0"})
+                             "munsys": "%systemroot%\\system32\\pchmunstub.dll,0",
+                             "otherbare": "pchother.dll,-7"})
         for module, association in associations.items():
             self.associate(f".pchico{module}", association)
         # Positions other than 0 are the user's icon number, which overrides the registry's.
@@ -200,6 +211,8 @@ class IconTest(harness.WineTestCase):
             ("no group of that id", "id999", 0, old, old, SUBSCRIPT_OUT_OF_RANGE),
             ("a system module without icons: its companion's", "munsys", 1, None, red, None),
             ("by its bare name and a group id", "munbare", 0, None, sizes, None),
+            ("a module of the other width: ZEBRA", "other", 1, None, red, None),
+            ("the other width by its bare name: #7", "otherbare", 0, None, blue, None),
         ]
         lines = [f"C:\\docs\\{n}.pchico{module},,{position or ''}"
                  for n, (_, module, position, _, _, _) in enumerate(cases, 1)]
