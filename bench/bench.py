@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
 """Measures Perchlet against the floor program and checks the performance targets.
 
-    bench.py [--runs 5] [--short-runs 15] [--idle 30] [--perchlet EXE] [--skip-wine] [--skip-core]
+    bench.py [--runs 5] [--short-runs 15] [--idle 30] [--perchlet EXE] [--arch x64,x86]
+             [--skip-wine] [--skip-core]
 
 Needs the windows-x64 and windows-x86 builds (Perchlet.exe, bench/floor.exe, testtools/) and the
 native core benchmark (build/bench-native/core_bench); scripts/bench.sh builds them and runs this.
 
-In one warm Wine session with a real tray (the end-to-end tests' harness), runs of Perchlet (A)
-and of the floor (B) alternate A B A B, for N = 1, 10 and 30 icons:
+For each build, in one warm Wine session with a real tray (the end-to-end tests' harness; the x64
+build in a 64-bit prefix, the x86 build in a 32-bit one), runs of Perchlet (A) and of the floor
+built alike (B) alternate A B A B, for N = 1, 10 and 30 icons:
   - time to icons: from just before the launch until N icons are docked in trayer's panel;
   - peak memory: VmHWM of the program's process once its icons are up;
   - idle (N = 30 runs): processor time of the process over the idle period that follows, and
@@ -19,6 +21,7 @@ results.json) and exits 1 when a target is missed.
 """
 
 import argparse
+import contextlib
 import ctypes
 import ctypes.util
 import json
@@ -40,6 +43,7 @@ import harness  # noqa: E402
 OUT = REPO / "build" / "bench"
 X64 = REPO / "build" / "windows-x64"
 X86 = REPO / "build" / "windows-x86"
+BUILDS = {"x64": X64, "x86": X86}
 CORE_BENCH = REPO / "build" / "bench-native" / "core_bench"
 ICON_COUNTS = (1, 10, 30)
 # The panel keeps one width, room for all thirty icons, as a task bar's notification area does.
@@ -275,19 +279,35 @@ def associations(bench):
     return commands
 
 
-def prepare(session, perchlet_exe=None):
-    """Lays out C:\\bench in the prefix and registers the file types; returns the programs."""
+@contextlib.contextmanager
+def harness_for(arch):
+    """The harness's sessions and Wine commands for that build: its loader, prefix and tools."""
+    saved = {name: os.environ.get(name) for name in ("PERCHLET_ARCH", "PERCHLET_BUILD")}
+    os.environ.update(PERCHLET_ARCH=arch, PERCHLET_BUILD=str(BUILDS[arch]))
+    try:
+        yield
+    finally:
+        for name, value in saved.items():
+            if value is None:
+                os.environ.pop(name, None)
+            else:
+                os.environ[name] = value
+
+
+def prepare(session, build, perchlet_exe=None):
+    """Lays out C:\\bench in the prefix with that build's programs and modules, and registers the
+    file types; returns the programs."""
     root = session.drive_c / "bench"
     shutil.rmtree(root, ignore_errors=True)
     for folder in ("perchlet", "floor", "modules", "icons", "docs", "tools"):
         (root / folder).mkdir(parents=True)
-    shutil.copy2(perchlet_exe or X64 / "Perchlet.exe", root / "perchlet" / "Perchlet.exe")
+    shutil.copy2(perchlet_exe or build / "Perchlet.exe", root / "perchlet" / "Perchlet.exe")
     (root / "perchlet" / "Perchlet.ini").write_bytes(b"ClickMode=SINGLE\r\n")
-    shutil.copy2(X64 / "bench" / "floor.exe", root / "floor" / "floor.exe")
+    shutil.copy2(build / "bench" / "floor.exe", root / "floor" / "floor.exe")
     for module in ("icons_three", "icons_sizes", "icons_named"):
-        shutil.copy2(X64 / "testtools" / f"{module}.dll", root / "modules")
+        shutil.copy2(build / "testtools" / f"{module}.dll", root / "modules")
     for icon in ("red", "green", "blue", "sizes"):
-        shutil.copy2(X64 / "testicons" / f"{icon}.ico", root / "icons")
+        shutil.copy2(build / "testicons" / f"{icon}.ico", root / "icons")
     bench = "C:\\bench"
     lines = batch_lines(bench)
     for n in ICON_COUNTS:
@@ -411,12 +431,17 @@ def check_perchlet_log(session):
     return lines, problems
 
 
-def measure_wine(args):
-    """The A B A B runs in one session; returns {program: {N: [figures...]}}."""
-    state = OUT / "wine-session"
+def measure_wine(args, arch):
+    """The A B A B runs of one build in a session of its own; returns {program: {N: [figures]}}."""
+    with harness_for(arch):
+        return _measure_wine(args, arch)
+
+
+def _measure_wine(args, arch):
+    state = OUT / f"wine-session-{arch}"
     for attempt in range(3):
         try:
-            session = harness.start_session(state, artefacts=OUT / "wine-artefacts",
+            session = harness.start_session(state, artefacts=OUT / f"wine-artefacts-{arch}",
                                             tray_width=TRAY_WIDTH)
             break
         except RuntimeError as error:
@@ -425,9 +450,9 @@ def measure_wine(args):
                 raise
             log(f"session start failed ({error}), trying again")
     try:
-        perchlet, floor = prepare(session, args.perchlet)
+        perchlet, floor = prepare(session, BUILDS[arch], args.perchlet if arch == "x64" else None)
         tray = TrayWatch(session)
-        runs_dir = OUT / "runs"
+        runs_dir = OUT / f"runs-{arch}"
         shutil.rmtree(runs_dir, ignore_errors=True)
         runs_dir.mkdir(parents=True)
         # Warm-up: the prefix, the file cache and Wine's services, once for each program.
@@ -435,7 +460,7 @@ def measure_wine(args):
             run_once(session, tray, program, 30, 0, runs_dir / f"warmup-{program.name}.txt")
         lines, problems = check_perchlet_log(session)
         icons_copied = sum(1 for line in lines if "Extract" in line.message)
-        log(f"warm-up: Perchlet traced {len(lines)} lines, {len(problems)} warnings or errors")
+        log(f"{arch} warm-up: Perchlet traced {len(lines)} lines, {len(problems)} warnings or errors")
         for problem in problems:
             log(f"  {problem}")
         results = {p.name: {n: [] for n in ICON_COUNTS} for p in (perchlet, floor)}
@@ -449,7 +474,7 @@ def measure_wine(args):
                     path = runs_dir / f"{program.name}-{n}-{round_ + 1}.txt"
                     figures = run_once(session, tray, program, n, idle, path)
                     results[program.name][n].append(figures)
-                    log(f"round {round_ + 1} N={n:2} {program.name:8} "
+                    log(f"{arch} round {round_ + 1} N={n:2} {program.name:8} "
                         f"{figures['seconds'] * 1000:7.1f} ms "
                         f"peak {figures['peak'] / MIB:6.2f} MiB"
                         + (f" idle {figures['idle_cpu'] * 1000:.1f} ms, "
@@ -539,6 +564,18 @@ class Table:
 
 def build_table(wine, sizes, core):
     table = Table()
+    for arch, figures in (wine or {}).items():
+        add_wine_rows(table, arch, figures)
+    add_other_rows(table, sizes, core)
+    return table
+
+
+def add_wine_rows(table, arch, wine):
+    """The x64 rows keep their names; the x86 build's, measured against the floor built alike,
+    have the same targets."""
+    def add(figure, *columns, **kwargs):
+        table.add(figure if arch == "x64" else f"{arch}: {figure}", *columns, **kwargs)
+
     if wine:
         a, b = wine["Perchlet"], wine["floor"]
         limits = {1: 1.15, 30: 1.2}
@@ -547,32 +584,35 @@ def build_table(wine, sizes, core):
             tb = [r["seconds"] for r in b[n]]
             ratio = statistics.median(ta) / statistics.median(tb)
             limit = limits.get(n)
-            table.add(f"time to {n} icon{'s' if n > 1 else ''}, ms", spread(ta, 1000),
-                      spread(tb, 1000), f"{ratio:.2f}",
-                      f"≤ {limit} x floor" if limit else "", ratio <= limit if limit else None)
+            add(f"time to {n} icon{'s' if n > 1 else ''}, ms", spread(ta, 1000),
+                spread(tb, 1000), f"{ratio:.2f}",
+                f"≤ {limit} x floor" if limit else "", ratio <= limit if limit else None)
         for n in ICON_COUNTS:
             pa = [r["peak"] for r in a[n]]
             pb = [r["peak"] for r in b[n]]
             difference = statistics.median(pa) - statistics.median(pb)
-            table.add(f"peak memory, {n} icon{'s' if n > 1 else ''}, MiB", spread(pa, 1 / MIB, 2),
-                      spread(pb, 1 / MIB, 2),
-                      f"{statistics.median(pa) / statistics.median(pb):.2f} "
-                      f"(+{difference / MIB:.2f} MiB)", "≤ floor + 1 MiB", difference <= MIB)
+            add(f"peak memory, {n} icon{'s' if n > 1 else ''}, MiB", spread(pa, 1 / MIB, 2),
+                spread(pb, 1 / MIB, 2),
+                f"{statistics.median(pa) / statistics.median(pb):.2f} "
+                f"(+{difference / MIB:.2f} MiB)", "≤ floor + 1 MiB", difference <= MIB)
         n = ICON_COUNTS[-1]
         ra = [r["resident"] for r in a[n]]
         rb = [r["resident"] for r in b[n]]
-        table.add(f"resident memory once up, {n} icons, MiB", spread(ra, 1 / MIB, 2),
-                  spread(rb, 1 / MIB, 2),
-                  f"+{(statistics.median(ra) - statistics.median(rb)) / MIB:.2f} MiB")
+        add(f"resident memory once up, {n} icons, MiB", spread(ra, 1 / MIB, 2),
+            spread(rb, 1 / MIB, 2),
+            f"+{(statistics.median(ra) - statistics.median(rb)) / MIB:.2f} MiB")
         ca = [r["idle_cpu"] for r in a[n]]
         cb = [r["idle_cpu"] for r in b[n]]
         extra = statistics.median(ca) - statistics.median(cb)
-        table.add(f"idle CPU over {IDLE_SECONDS} s ({n} icons), ms", spread(ca, 1000, 2),
-                  spread(cb, 1000, 2), f"+{extra * 1000:.2f} ms", "≤ floor + 10 ms",
-                  extra <= 0.010)
+        add(f"idle CPU over {IDLE_SECONDS} s ({n} icons), ms", spread(ca, 1000, 2),
+            spread(cb, 1000, 2), f"+{extra * 1000:.2f} ms", "≤ floor + 10 ms",
+            extra <= 0.010)
         timers = [r["timer"] for r in a[n]]
-        table.add("timer messages handled while idle", str(sum(timers)), "", "", "0",
-                  sum(timers) == 0 and all(r.get("debug_lines", 0) >= 1 for r in a[n]))
+        add("timer messages handled while idle", str(sum(timers)), "", "", "0",
+            sum(timers) == 0 and all(r.get("debug_lines", 0) >= 1 for r in a[n]))
+
+
+def add_other_rows(table, sizes, core):
     for arch, facts in sizes.items():
         p, f = facts["Perchlet"], facts["floor"]
         table.add(f"Perchlet.exe {arch}, KiB", f"{p['bytes'] / 1024:.1f}",
@@ -590,7 +630,6 @@ def build_table(wine, sizes, core):
         copy = core["MemcpyIcoBytes"]["median"]
         table.add(".ico builder vs memcpy, GB/s", f"{ico / 1e9:.2f}", f"{copy / 1e9:.2f} (memcpy)",
                   f"{ico / copy:.2f}", "≥ 0.5 x memcpy", ico / copy >= 0.5)
-    return table
 
 
 IDLE_SECONDS = 30
@@ -603,6 +642,8 @@ def main():
     parser.add_argument("--short-runs", type=int, default=15,
                         help="runs of each program for 1 and 10 icons")
     parser.add_argument("--perchlet", type=Path, help="another Perchlet.exe to measure (x64)")
+    parser.add_argument("--arch", default="x64,x86",
+                        help="the builds measured under Wine, comma-separated (x64, x86)")
     parser.add_argument("--idle", type=float, default=30, help="idle period in seconds")
     parser.add_argument("--skip-wine", action="store_true", help="sizes and core figures only")
     parser.add_argument("--skip-core", action="store_true", help="no core throughput figures")
@@ -614,7 +655,11 @@ def main():
     log(f"load average {load_before} ({os.cpu_count()} cores)")
     sizes = measure_sizes()
     core = None if args.skip_core else measure_core(5)
-    wine, notes = (None, {}) if args.skip_wine else measure_wine(args)
+    wine, notes = {}, {}
+    for arch in ([] if args.skip_wine else args.arch.split(",")):
+        if arch not in BUILDS:
+            parser.error(f"no build {arch!r}: x64 or x86")
+        wine[arch], notes[arch] = measure_wine(args, arch)
     load_after = load_average()
 
     table = build_table(wine, sizes, core)
