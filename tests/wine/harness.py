@@ -8,6 +8,8 @@ As a command:
 
 The session is recorded in $PERCHLET_STATE/state.json; test files find it there. A test file run
 on its own (no recorded session) starts a private session and stops it when it exits.
+PERCHLET_ARCH (x64 or x86) names the build under test: its folder (build/windows-<arch>, or
+$PERCHLET_BUILD), its prefix (64-bit or 32-bit) and its session (build/native/wine-session-<arch>).
 
 As a library (see WineTestCase for the usual entry point):
     session = Session.current()
