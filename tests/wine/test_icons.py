@@ -340,6 +340,7 @@ class IconTest(harness.WineTestCase):
                           "UrlAssociations\\http\\UserChoice", "perchlet.test.browser",
                           name="ProgId")
         self.associate(".pchicoenv", "%PchIconsDir%\\icons_three.dll,2")
+        self.registry.add_odd(f"HKCR\\{self.associate('.pchicoodd')}\\DefaultIcon", three + ",1")
         self.associate(".pchicoicofile", f"{mods}\\Painted.ico,0")
         self.associate(".pchicogone", f"{mods}\\gone.ico")
         self.associate(".pchicobadnum", three + ",abc")
@@ -378,6 +379,8 @@ class IconTest(harness.WineTestCase):
              [determining("http"), found(named + ",2")], blue),
             ("a variable in the module path", "C:\\docs\\a.pchicoenv",
              [determining(".pchicoenv"), found("%pchiconsdir%\\icons_three.dll,2")], blue),
+            ("a value stored with an odd byte count", "C:\\docs\\a.pchicoodd",
+             [determining(".pchicoodd"), found(three + ",1")], green),
             ("a registered .ico file is used as it is", "C:\\docs\\a.pchicoicofile",
              [determining(".pchicoicofile"), found(painted + ",0")], None),
             ("the user's .ico file is used unchanged",
