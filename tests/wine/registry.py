@@ -15,13 +15,14 @@ class RegistryRows:
     def exists(self, key):
         return self.session.wine("reg", "query", key) == 0
 
-    def add(self, key, value, name=None):
+    def add(self, key, value, name=None, kind="REG_SZ"):
         """Sets the key's default value (or the named value) to a text, at the next apply()."""
         top = _top_key(key)
         if top not in self.owned:
             self.owned.append(top)
         which = "/ve" if name is None else "/v " + _cmd_argument(name)
-        self.pending.append(f"reg add {_cmd_argument(key)} {which} /d {_cmd_argument(value)} /f")
+        self.pending.append(f"reg add {_cmd_argument(key)} {which} /t {kind} "
+                            f"/d {_cmd_argument(value)} /f")
 
     def associate(self, extension, klass, icon=None):
         """Registers the extension with a class of that name, whose DefaultIcon is icon."""
