@@ -17,13 +17,14 @@ class RegistryRows:
     def exists(self, key):
         return self.session.wine("reg", "query", key) == 0
 
-    def add(self, key, value, name=None):
+    def add(self, key, value, name=None, kind="REG_SZ"):
         """Sets the key's default value (or the named value) to a text, at the next apply()."""
         top = _top_key(key)
         if top not in self.owned:
             self.owned.append(top)
         which = "/ve" if name is None else "/v " + _cmd_argument(name)
-        self.pending.append(f"reg add {_cmd_argument(key)} {which} /d {_cmd_argument(value)} /f")
+        self.pending.append(f"reg add {_cmd_argument(key)} {which} /t {kind} "
+                            f"/d {_cmd_argument(value)} /f")
 
     def add_odd(self, key, value, name=""):
         """Like add(), but the text is stored with an odd byte count (the text and half of its

@@ -91,12 +91,14 @@ class IconTest(harness.WineTestCase):
         # The modules in a folder of the prefix whose name has no dot and no blank, so that a
         # command naming a file in it has the file's own extension.
         folder = Path(tempfile.mkdtemp(prefix="perchlet-icons-", dir=session.drive_c))
-        (folder / "with blank").mkdir()
+        (folder / "App, Inc").mkdir()
         for name in MODULES:
             shutil.copy2(harness.build_dir() / "testtools" / f"{name}.dll", folder)
-        shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "with blank")
+        shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "App, Inc")
         shutil.copy2(harness.build_dir() / "Perchlet.exe", folder)
-        (folder / "Painted.ico").write_bytes(solid_ico(USER_COLOUR))
+        for painted in (folder / "Painted.ico", session.drive_c / "windows" / "pchdoc.ico"):
+            painted.write_bytes(solid_ico(USER_COLOUR))
+        cls.addClassCleanup(painted.unlink)  # the one in the Windows folder
         (folder / "Alpha.ico").write_bytes(rgba_ico([rgba_rows(alpha_picture(16))]))
         cls.folder = folder
         # Associations come back lower-cased; so do the paths in the messages about them.
@@ -114,7 +116,8 @@ class IconTest(harness.WineTestCase):
         stub = windows / "system32" / "pchmunstub.dll"
         for source, target in (("icons_none", stub),
                                ("icons_named", resources / "pchmunstub.dll.mun"),
-                               ("icons_three", resources / "icons_none.dll.mun")):
+                               ("icons_three", resources / "icons_none.dll.mun"),
+                               ("icons_three", windows / "pchwinonly.dll")):
             shutil.copy2(harness.build_dir() / "testtools" / f"{source}.dll", target)
             cls.addClassCleanup(target.unlink)
 
@@ -160,7 +163,8 @@ class IconTest(harness.WineTestCase):
         ids = f"{mods}\\icons_ids.dll"
         associations.update({"id102": ids + ",-102", "id7": ids + ",-7", "id999": ids + ",-999",
                              "ids": ids + ",2", "munbare": "pchmunstub.dll,-300",
-                             "munsys": "%systemroot%\\system32\\pchmunstub.dll,0"})
+                             "munsys": "%systemroot%\\system32\\pchmunstub.dll,0",
+                             "winonly": "pchwinonly.dll,1", "planted": "pchplanted.dll,0"})
         for module, association in associations.items():
             self.associate(f".pchico{module}", association)
         # Positions other than 0 are the user's icon number, which overrides the registry's.
@@ -200,11 +204,15 @@ class IconTest(harness.WineTestCase):
             ("no group of that id", "id999", 0, old, old, SUBSCRIPT_OUT_OF_RANGE),
             ("a system module without icons: its companion's", "munsys", 1, None, red, None),
             ("by its bare name and a group id", "munbare", 0, None, sizes, None),
+            ("a bare name in the Windows folder", "winonly", 0, None, green, None),
+            ("a bare name never from beside the program", "planted", 0, None, None,
+             source_not_found("pchplanted.dll")),
         ]
         lines = [f"C:\\docs\\{n}.pchico{module},,{position or ''}"
                  for n, (_, module, position, _, _, _) in enumerate(cases, 1)]
         files = {f"AppData/Perchlet/{n}.ico": before
                  for n, (_, _, _, before, _, _) in enumerate(cases, 1) if before is not None}
+        files["pchplanted.dll"] = (harness.build_dir() / "testtools/icons_three.dll").read_bytes()
         run, _ = self.start_batch(lines, files=files)
 
         traces = entry_traces(run.messages())
@@ -317,7 +325,10 @@ class IconTest(harness.WineTestCase):
         self.associate(".pchiconum", three + ",2")
         self.associate(".pchiconeg", three + ",-1")
         self.associate(".pchicomui", named + ".mui,1")
-        self.associate(".pchicoquoted", f'"{mods}\\with blank\\icons_named.dll",3')
+        self.associate(".pchicoquoted", f'"{mods}\\app, inc\\icons_named.dll",3')
+        self.associate(".pchicoquotedico", f'"{mods}\\painted.ico",0')
+        self.registry.add(f"HKCR\\{self.associate('.pchicoexpand')}\\DefaultIcon",
+                          "%SystemRoot%\\pchdoc.ico", kind="REG_EXPAND_SZ")
         clsid = "{6A1E5C1B-0C1F-4E53-9E37-5043484C4554}"
         self.registry.add(f"HKCR\\{self.associate('.pchicoclsid')}\\CLSID", clsid)
         self.registry.add(f"HKCR\\CLSID\\{clsid}\\DefaultIcon", three + ",0")
@@ -364,9 +375,13 @@ class IconTest(harness.WineTestCase):
              [determining(".pchiconeg"), found(three + ",-1")], red),
             ("a .mui path names the module", "C:\\docs\\a.pchicomui",
              [determining(".pchicomui"), found(named + ".mui,1")], red),
-            ("a quoted path with a blank", "C:\\docs\\a.pchicoquoted",
+            ("a quoted path with a blank and a comma", "C:\\docs\\a.pchicoquoted",
              [determining(".pchicoquoted"),
-              found(f'"{mods}\\with blank\\icons_named.dll",3')], sizes),
+              found(f'"{mods}\\app, inc\\icons_named.dll",3')], sizes),
+            ("a quoted .ico file with a number", "C:\\docs\\a.pchicoquotedico",
+             [determining(".pchicoquotedico"), found(f'"{painted}",0')], None),
+            ("an expandable .ico path", "C:\\docs\\a.pchicoexpand",
+             [determining(".pchicoexpand"), found("%systemroot%\\pchdoc.ico")], None),
             ("a class with a CLSID", "C:\\docs\\a.pchicoclsid",
              [determining(".pchicoclsid"), found(three + ",0")], red),
             ("a class with a current version", "C:\\docs\\a.pchicocurver",
