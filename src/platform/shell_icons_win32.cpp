@@ -63,8 +63,8 @@ void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,
 
 void ShellIcons::added(std::int32_t n) {
     // A task bar that is not up yet, or too busy to answer in time, refuses it: the icon then
-    // waits for the retry timer.
-    const bool taken = notify(NIM_ADD, n);
+    // waits for the retry timer, and so do those added after it.
+    const bool taken = registrations_.mayAsk() && notify(NIM_ADD, n);
     if (taken) {
         useKeyboardMessages(n);
     }
@@ -98,6 +98,7 @@ void ShellIcons::remove(std::int32_t n) {
 
 void ShellIcons::addAllAgain() {
     // One the shell refuses waits for the retry timer, with two minutes of its own.
+    registrations_.restarted();
     for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
         if (records_[static_cast<std::size_t>(n)].present) {
             added(n);
