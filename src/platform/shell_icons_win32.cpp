@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/system_library_win32.h"
+
 namespace perchlet::win32 {
 
 // The shell reads the first-version record: its size is that of the fields up to the 64-unit tip.
@@ -48,6 +50,24 @@ void ShellIcons::returnFocus(std::int32_t n) {
     if (records_[static_cast<std::size_t>(n)].present) {
         control(NIM_SETFOCUS, n);
     }
+}
+
+std::optional<RECT> ShellIcons::iconRect(std::int32_t n) const {
+    // Windows 7 and later: looked up, so that the program still starts without it.
+    using GetRect = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
+    static const auto getRect = loadedFunction<GetRect>(L"shell32.dll", "Shell_NotifyIconGetRect");
+    if (getRect == nullptr || !records_[static_cast<std::size_t>(n)].present) {
+        return std::nullopt;
+    }
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window_.hwnd();
+    icon.uID = static_cast<UINT>(n);
+    RECT rect{};
+    if (FAILED(getRect(&icon, &rect)) || IsRectEmpty(&rect)) {
+        return std::nullopt;  // a shell that holds no such icon, or keeps its place to itself
+    }
+    return rect;
 }
 
 void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,
