@@ -63,13 +63,25 @@ void TrayIcons::showFadePicture(std::int32_t n, FadeDirection direction) {
     frmCommon_->shell.change(n, picture ? picture->get() : nullptr);
 }
 
-int TrayIcons::showMenu(std::int32_t n) {
-    const HWND window = frmCommon().window.hwnd();
-    const int index = entryWindows_[n]->mnuPopup.show(window);
+int TrayIcons::showMenu(std::int32_t n, bool atIcon) {
+    Common& common = frmCommon();
+    const HWND window = common.window.hwnd();
+    POINT pointer{};
+    if (!GetCursorPos(&pointer)) {
+        // Refused while another desktop takes the input: where it was at the icon's message.
+        const DWORD position = GetMessagePos();
+        const POINTS at = MAKEPOINTS(position);
+        pointer = {at.x, at.y};
+    }
+    // The keyboard's menu opens at the top-left corner of its icon, clear of it, where the shell
+    // tells where that is: the pointer may have been left anywhere.
+    const std::optional<RECT> icon = atIcon ? common.shell.iconRect(n) : std::nullopt;
+    const int index = entryWindows_[n]->mnuPopup.show(
+        window, icon ? POINT{icon->left, icon->top} : pointer, icon ? &*icon : nullptr);
     // Closed with Esc or "Cancel Menu"; one closed by a click elsewhere leaves the focus where
     // that click put it.
     if (menuLeavesFocus(index) && GetForegroundWindow() == window) {
-        frmCommon().shell.returnFocus(n);
+        common.shell.returnFocus(n);
     }
     return index;
 }

@@ -62,7 +62,7 @@ private:
     void showIcon(std::int32_t n, const std::string& tooltip, const std::string& command) override;
     void removeIcon(std::int32_t n) override;
     void showFadePicture(std::int32_t n, FadeDirection direction) override;
-    int showMenu(std::int32_t n) override;
+    int showMenu(std::int32_t n, bool atIcon) override;
     void startFadeTimer() override;
     void stopFadeTimer() override;
     bool bringQuestionForward() override { return exitDialog_.bringForward(); }
