@@ -24,11 +24,15 @@ TrayIcons::Common& TrayIcons::frmCommon() {
 bool TrayIcons::makeEntry(std::int32_t n, const std::string& iconFile) {
     TrayPictures& pictures = frmCommon().pictures;
     auto made = std::make_unique<EntryWindows>(program_.options.ExitDisabled);
-    Picture loaded = iconFile.empty() ? nullptr : pictures.load(iconFile);
-    const bool asAsked = iconFile.empty() || loaded;
-    if (loaded) {
-        made->picTrayIcon = std::move(loaded);
-        made->picturePath = iconFile;
+    TrayPictures::Loaded loaded;
+    if (!iconFile.empty()) {
+        loaded = pictures.load(iconFile);
+    }
+    const bool asAsked = iconFile.empty() || loaded.picture;
+    if (loaded.picture) {
+        made->picTrayIcon = std::move(loaded.picture);
+        made->defaultPicture = false;
+        made->pictureFile = std::move(loaded.file);
     } else {
         made->picTrayIcon = pictures.picDefault();
     }
@@ -140,10 +144,15 @@ void TrayIcons::followDisplayScale(bool tellShell) {
         if (entry == nullptr) {
             continue;
         }
-        // An icon file gone since keeps the picture it had, stretched.
-        if (Picture remade = entry->picturePath.empty()
-                                 ? common.pictures.picDefault()
-                                 : common.pictures.load(entry->picturePath)) {
+        // Made from what was read when the entry was made, never from the file again. A picture
+        // that cannot be made again, or whose file was too large to keep, stays as it is.
+        Picture remade;
+        if (entry->defaultPicture) {
+            remade = common.pictures.picDefault();
+        } else if (entry->pictureFile) {
+            remade = common.pictures.make(*entry->pictureFile);
+        }
+        if (remade) {
             entry->picTrayIcon = std::move(remade);
         }
         entry->picMerged.reset();  // drawn again at the next fade tick that shows it

@@ -26,6 +26,7 @@ from texts import (EXIT_CANCELLED, EXIT_SELECTED, EXIT_TITLE, NO_ASSOCIATION,  #
                    damaged_image, determining, entry_traces, found, holding_file_failed,
                    names_no_file, not_found, not_written, overriding, resource_missing,
                    source_not_found, source_without_icons, unusable_number)
+from waits import first_true  # noqa: E402
 
 TEST_ICONS = harness.build_dir() / "testicons"
 RESOURCES = harness.REPO / "resources"
@@ -483,6 +484,25 @@ class IconTest(harness.WineTestCase):
             ("the user's icon, its 24-pixel image",
              "C:\\docs\\a.txt,sizes,C:\\perchlet-dpi\\Sizes.ico", alpha_picture(24)),
         ])
+
+    def test_a_scale_change_remakes_the_picture_from_what_this_run_read(self):
+        """Another run replaces 1.ico; then the scale changes. Under Wine a run at 150 % gets 16
+        pixels from the task bar, and its own 24 from one unaware of scale, as the fake tray."""
+        self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
+        key = r"HKCU\Control Panel\Desktop"
+        self.session.wine("reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", 144, "/f")
+        try:
+            run, _ = self.start_batch(["C:\\docs\\c.pchicothree"])
+        finally:
+            self.session.wine("reg", "delete", key, "/v", "LogPixels", "/f")
+        run.holding_file(1).write_bytes(solid_ico(USER_COLOUR, 24))
+        self.addCleanup((fake := testtools.FakeTray(self.session, "", "scale")).stop)
+        self.assertEqual(testtools.broadcast_taskbar_created(self.session)[0], 0)
+        added = first_true(lambda: [r for r in fake.requests() if r["message"] == "ADD"], 20)
+        self.assertEqual([r["width"] for r in added or []], ["24"], fake.records())
+        bgra = zip(*[iter(bytes.fromhex(added[0]["color"]))] * 4)
+        own = {colour for row in icon_pixels(expected_icon("red.ico")) for colour in row}
+        self.assertLessEqual({(r, g, b) for b, g, r, a in bgra if a}, own, "not the other run's")
 
     def check_tray_and_fade(self, size, pictures):
         """Starts one run with an icon per picture and compares what the tray shows before, during
