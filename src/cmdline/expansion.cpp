@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/program.h"
+#include "common/system.h"
 
 namespace perchlet {
 
@@ -29,6 +30,27 @@ std::string subReplaceEnvironmentVars(Program& program, const std::string& strCo
                                 "' command line.\r\rPlease ensure that it is correctly formed.",
                             kIconWarning);
         return {};
+    }
+}
+
+std::string expandEnvironmentStrings(const Environment& environment, std::string_view text) {
+    std::string expanded;
+    std::size_t at = 0;
+    for (;;) {
+        const auto open = text.find('%', at);
+        const auto close = open == std::string_view::npos ? open : text.find('%', open + 1);
+        if (close == std::string_view::npos) {
+            return expanded.append(text.substr(at));
+        }
+        expanded.append(text.substr(at, open - at));
+        const std::string_view name = text.substr(open + 1, close - open - 1);
+        const std::string value = name.empty() ? "" : environment.variable(std::string(name));
+        if (value.empty()) {
+            expanded.append(text.substr(open, close - open + 1));
+        } else {
+            expanded.append(value);
+        }
+        at = close + 1;
     }
 }
 

@@ -4,6 +4,17 @@
 
 namespace perchlet {
 
+namespace {
+std::string mebibytes(std::size_t bytes) {
+    return std::to_string(bytes >> 20) + " MiB";
+}
+}  // namespace
+
+// Reading it whole would take more memory than the program allows itself: error 7's number.
+FileTooLarge::FileTooLarge(std::size_t limit)
+    : RunError(errors::kOutOfMemory, "The file is larger than " + mebibytes(limit)),
+      limitText_(mebibytes(limit)) {}
+
 namespace errors {
 RunError invalidArgument() {
     return RunError(kInvalidArgument, "Invalid procedure argument");

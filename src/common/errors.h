@@ -1,6 +1,7 @@
 #pragma once
 // Run-time errors: a number and a description, raised by the core and trapped by the procedures
 // that report them.
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -21,6 +22,17 @@ public:
 private:
     std::int32_t number_;
     std::string description_;
+};
+
+// A text file larger than the program reads whole: refused before any of its lines is given.
+class FileTooLarge : public RunError {
+public:
+    explicit FileTooLarge(std::size_t limit);
+    // The limit in the words the reports use ("16 MiB").
+    std::string limitText() const { return limitText_; }
+
+private:
+    std::string limitText_;
 };
 
 namespace errors {

@@ -1,5 +1,9 @@
 #include "common/line_reader.h"
 
+#include <algorithm>
+
+#include "common/errors.h"
+
 namespace perchlet {
 
 bool LineReader::readLine(std::string& line) {
@@ -32,7 +36,12 @@ bool LineReader::fill() {
     std::string bytes;
     for (;;) {
         const std::size_t had = bytes.size();
-        bytes.resize(had + chunkSize_);
+        if (had > limit_) {
+            source_.reset();
+            throw FileTooLarge(limit_);
+        }
+        // Never more than one byte past the limit, however large the file.
+        bytes.resize(had + std::min(chunkSize_, limit_ + 1 - had));
         const std::size_t read = source_->read(std::span<char>(bytes).subspan(had));
         bytes.resize(had + read);
         if (read == 0) {

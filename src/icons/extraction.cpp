@@ -57,6 +57,17 @@ std::string companionModulePath(const std::string& modulePath, const std::string
     return root += ".mun";
 }
 
+std::string systemModuleFileName(std::string_view modulePath) {
+    if (modulePath.empty() || modulePath.find_first_of("\\/:") != std::string_view::npos) {
+        return "";
+    }
+    std::string name(modulePath);
+    if (name.find('.') == std::string::npos) {
+        name += ".dll";
+    }
+    return name;
+}
+
 namespace {
 
 // The warnings of a failed image, or of a damaged group; nullptr when the build needs none.

@@ -2,6 +2,7 @@
 // Copies one icon group out of a module's resources into a stand-alone .ico file.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "icons/icon_system.h"
 
@@ -15,6 +16,11 @@ class Program;
 // Folders compare in any letter case, with "/" or "\". "" for any other module, or when
 // systemRoot is empty.
 std::string companionModulePath(const std::string& modulePath, const std::string& systemRoot);
+
+// The file name under which a module named by its file name alone is looked for in the system
+// folders, and only there: the loader's name for it, ".dll" added when it has no extension at
+// all. "" for a name with a folder, a drive or a stream (any "\", "/" or ":").
+std::string systemModuleFileName(std::string_view modulePath);
 
 // Writes icon group number groupIndex (0 = the first the platform enumerates) of the module
 // sourcePath to outputPath, with ".ico" appended unless it already ends so (exactly, in

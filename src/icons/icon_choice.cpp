@@ -1,6 +1,8 @@
 #include "icons/icon_choice.h"
 
 #include <cmath>
+#include <optional>
+#include <string_view>
 #include <utility>
 
 #include "cmdline/expansion.h"
@@ -19,21 +21,48 @@ IconChoice useDefault(Program& program, const std::string& strIconSpec, const st
     return {strIconSpec, true};
 }
 
-// The module path as the association names it, ready to open: without its quotes, "%1" as the
-// command's own file, a language resource file as the module it belongs to, expanded.
-std::string cleanModulePath(Program& program, std::string modulePath, const std::string& strCommand,
-                            const CommandAnalysis& analysis) {
-    if (modulePath.size() >= 2 && modulePath.front() == '"' && modulePath.back() == '"') {
-        modulePath = modulePath.substr(1, modulePath.size() - 2);
+// A registered icon value read as the shell reads it: the icon number follows the last comma
+// outside double quotes, so that a quoted path may hold commas; a path in quotes is taken from
+// inside them. A quote without a partner is an ordinary character.
+struct IconLocation {
+    std::string path;
+    std::optional<std::string> number;  // none without a comma
+};
+
+IconLocation readIconLocation(std::string_view value) {
+    std::size_t comma = std::string_view::npos;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        if (value[i] == '"') {
+            const auto partner = value.find('"', i + 1);
+            i = partner == std::string_view::npos ? i : partner;
+        } else if (value[i] == ',') {
+            comma = i;
+        }
     }
+    IconLocation location;
+    std::string_view path = trimBlanks(value.substr(0, comma));
+    if (path.size() >= 2 && path.front() == '"' && path.back() == '"') {
+        path = path.substr(1, path.size() - 2);
+    }
+    location.path = path;
+    if (comma != std::string_view::npos) {
+        location.number = std::string(value.substr(comma + 1));
+    }
+    return location;
+}
+
+// The module path ready to open: "%1" as the command's own file, a language resource file as
+// the module it belongs to.
+std::string cleanModulePath(std::string modulePath, const std::string& strCommand,
+                            const CommandAnalysis& analysis) {
     if (modulePath == "%1") {
         // The type's icon is the file itself.
-        modulePath = analysis.launchTarget.empty() ? strCommand : analysis.launchTarget;
+        return analysis.launchTarget.empty() ? strCommand : analysis.launchTarget;
     }
     if (endsWith(modulePath, ".mui")) {
         modulePath.resize(modulePath.size() - 4);
     }
-    return subReplaceEnvironmentVars(program, modulePath);
+    return modulePath;
 }
 
 }  // namespace
@@ -54,19 +83,19 @@ IconChoice chooseIconFile(Program& program, IconServices& services, const std::s
     }
     program.subWriteTrace("Associated icon found to be '" + association + "'");
 
-    if (const auto ico = association.find(".ico"); ico != std::string::npos) {
-        return {association.substr(0, ico + 4)};
+    const IconLocation location = readIconLocation(association);
+    // Every reference is expanded, as the system does for such values; the command's own file
+    // that "%1" stands for is not.
+    std::string modulePath = expandEnvironmentStrings(program.sys.env, location.path);
+    if (const auto ico = toLower(modulePath).find(".ico"); ico != std::string::npos) {
+        return {modulePath.substr(0, ico + 4)};
     }
 
-    const auto comma = association.find(',');
-    std::string modulePath = association.substr(0, comma);
     std::int32_t iconNumber = 0;
     // A negative number is the resource id of the group, its absolute value; others a position.
     bool isResourceId = false;
-    if (comma != std::string::npos) {
-        const auto next = association.find(',', comma + 1);
-        const std::string piece = association.substr(
-            comma + 1, next == std::string::npos ? std::string::npos : next - comma - 1);
+    if (location.number) {
+        const std::string& piece = *location.number;
         const auto value = parseWholeNumber(piece);
         const auto rounded = value ? roundToInt32(std::fabs(*value)) : std::nullopt;
         if (!rounded) {
@@ -92,11 +121,11 @@ IconChoice chooseIconFile(Program& program, IconServices& services, const std::s
         isResourceId = false;  // the user's number is always a position
     }
 
-    if (modulePath == "\"") {
+    if (location.path == "\"") {
         return useDefault(program, strIconSpec,
                           "associated icon '" + association + "' names no file");
     }
-    modulePath = cleanModulePath(program, modulePath, strCommand, analysis);
+    modulePath = cleanModulePath(std::move(modulePath), strCommand, analysis);
 
     std::string holdingFile = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
     const bool written =

@@ -19,8 +19,10 @@ struct IconChoice {
 };
 
 // Settles the icon file of entry n for a command analysed as `analysis`, tracing each step, and
-// gives its path (strIconSpec itself when nothing replaces it). A module's icon is first extracted
-// to strDataFolder\n.ico. The registry's icon number is the group's position, or its resource id
+// gives its path (strIconSpec itself when nothing replaces it). The registered value is read as
+// the shell reads it: the icon number after the last comma outside double quotes, a quoted path
+// from inside its quotes, every %NAME% expanded. A module's icon is first extracted to
+// strDataFolder\n.ico. The registry's icon number is the group's position, or its resource id
 // when negative; a positive number leading strIconSpec overrides it, always as a position. A
 // failure (an association whose icon number is no usable number, or that names a lone double quote)
 // is traced and asks for the default icon; the entry goes on without its own icon.

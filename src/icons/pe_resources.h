@@ -32,8 +32,8 @@ struct ResourceNameCodec {
 };
 
 // Whether the system would take the path as the file it names, which this reader can then open:
-// a full path (drive or network) whose last part has an extension. A bare name is searched for
-// along the module path, and one without an extension gets ".dll" added.
+// a full path (drive or network) whose last part has an extension. A bare name is looked for in
+// the system folders, under the name systemModuleFileName gives it.
 bool namesItsFile(std::string_view path);
 
 // The module's resources; null when the bytes are no PE module, which the system would not map.

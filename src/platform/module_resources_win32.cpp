@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <exception>
 
+#include "icons/extraction.h"
 #include "icons/icon_system.h"
 #include "icons/pe_resources.h"
 #include "platform/handles.h"
@@ -149,9 +150,29 @@ ResourceNameCodec systemCodec() {
     return codec;
 }
 
-}  // namespace
+// A folder that one of the system's folder calls names; "" when the call fails.
+std::wstring systemFolder(UINT(WINAPI* folderOf)(LPWSTR, UINT)) {
+    std::wstring folder(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        const UINT length = folderOf(folder.data(), static_cast<UINT>(folder.size()));
+        if (length == 0) {
+            return {};
+        }
+        if (length < folder.size()) {
+            folder.resize(length);
+            // No backslash at its end, unless it is a drive's root (given as "C:" too).
+            if (folder.back() != L'\\') {
+                folder += L'\\';
+            }
+            return folder;
+        }
+        folder.resize(length);  // the size it needs, with its NUL
+    }
+    return {};
+}
 
-std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& path) {
+// The module as a file of that path, read or mapped as data.
+std::unique_ptr<ResourceModule> openModuleFile(const std::string& path) {
     // Read from the file, only the bytes wanted: mapping a large program brings much of it into
     // memory. What that reader does not take is left to the system.
     if (namesItsFile(path)) {
@@ -169,39 +190,39 @@ std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& pa
             }
         }
     }
-    // A bare name is still looked for in the folders the loader searched before start-up limited
-    // its search to System32: a data file runs no code, so any of them may hold it.
-    std::wstring located = toWide(path);
-    if (path.find_first_of("\\/") == std::string::npos) {
-        const std::wstring name = located;
-        std::wstring found(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD length =
-                SearchPathW(nullptr, name.c_str(), nullptr, static_cast<DWORD>(found.size()),
-                            found.data(), nullptr);
-            if (length == 0) {
-                break;  // not found: the loader's own search has the last word
-            }
-            if (length < found.size()) {
-                located.assign(found.data(), length);
-                break;
-            }
-            found.resize(length);  // the size it needs, with its NUL
-        }
-    }
-    ModuleHandle module(LoadLibraryExW(located.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    ModuleHandle module(LoadLibraryExW(toWide(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!module) {
         return nullptr;
     }
-    // A bare name is searched for along the module path; only a name with a folder is certainly
-    // the file that was mapped.
     std::uint64_t fileSize = kUnknownSize;
     WIN32_FILE_ATTRIBUTE_DATA file{};
-    if (path.find_first_of("\\/") != std::string::npos &&
-        GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &file)) {
+    if (GetFileAttributesExW(toWide(path).c_str(), GetFileExInfoStandard, &file)) {
         fileSize = (static_cast<std::uint64_t>(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
     }
     return std::make_unique<Win32ResourceModule>(std::move(module), fileSize);
+}
+
+}  // namespace
+
+std::unique_ptr<ResourceModule> Win32ModuleResources::open(const std::string& path) {
+    const std::string name = systemModuleFileName(path);
+    if (name.empty()) {
+        return openModuleFile(path);
+    }
+    // A module named without a folder is one of the system's: a file of that name beside the
+    // program or in the current folder (a Downloads folder, say) is never taken for it.
+    for (const auto folderOf : {&GetSystemDirectoryW, &GetSystemWindowsDirectoryW}) {
+        const std::wstring folder = systemFolder(folderOf);
+        if (folder.empty()) {
+            continue;
+        }
+        const std::wstring file = folder + toWide(name);
+        const DWORD attributes = GetFileAttributesW(file.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+            return openModuleFile(toUtf8(file));
+        }
+    }
+    return nullptr;  // in neither: a module that cannot be opened
 }
 
 }  // namespace perchlet::win32

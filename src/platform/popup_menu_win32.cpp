@@ -17,12 +17,13 @@ PopupMenu::PopupMenu(bool exitDisabled) : menu_(CreatePopupMenu()) {
     }
 }
 
-int PopupMenu::show(HWND window) const {
-    POINT at;
-    GetCursorPos(&at);
+int PopupMenu::show(HWND window, POINT at, const RECT* keepClear) const {
     // Without being the foreground window the menu would not close on a click elsewhere.
     SetForegroundWindow(window);
-    const int index = TrackPopupMenu(menu_.get(), TPM_RETURNCMD, at.x, at.y, 0, window, nullptr);
+    TPMPARAMS params{sizeof params, keepClear != nullptr ? *keepClear : RECT{}};
+    // Kept clear of its icon, the menu goes above or below it, as the task bar leaves room.
+    const int index = TrackPopupMenuEx(menu_.get(), TPM_RETURNCMD | (keepClear ? TPM_VERTICAL : 0),
+                                       at.x, at.y, window, keepClear ? &params : nullptr);
     PostMessageW(window, WM_NULL, 0, 0);
     return index;
 }

@@ -11,9 +11,9 @@ public:
     // "Exit Perchlet..." greyed when exitDisabled. Should the system have no menu left to give,
     // the entry goes on without one: its right click then shows nothing.
     explicit PopupMenu(bool exitDisabled);
-    // Shows the menu at the pointer on behalf of the window; the index of the chosen item, 0
-    // when the menu was closed without a choice.
-    int show(HWND window) const;
+    // Shows the menu at that point on behalf of the window, leaving keepClear (if any) uncovered;
+    // the index of the chosen item, 0 when the menu was closed without a choice.
+    int show(HWND window, POINT at, const RECT* keepClear) const;
 
 private:
     MenuHandle menu_;

@@ -83,10 +83,17 @@ std::string Win32Process::executableFolder() const {
 }
 
 std::string Win32Process::systemTempFolder() const {
-    // MAX_PATH + 1 characters hold any answer; a longer one (none is documented) is left out.
-    wchar_t buffer[MAX_PATH + 1];
-    const DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
-    std::string folder = toUtf8(std::wstring_view(buffer, length <= MAX_PATH ? length : 0));
+    // Grown to the size asked for: where long paths are allowed, TMP may be deeper than MAX_PATH.
+    std::wstring buffer(MAX_PATH + 1, L'\0');
+    DWORD length = 0;
+    for (;;) {
+        length = GetTempPathW(static_cast<DWORD>(buffer.size()), buffer.data());
+        if (length < buffer.size()) {
+            break;  // 0 when it failed
+        }
+        buffer.resize(length + 1);
+    }
+    std::string folder = toUtf8(std::wstring_view(buffer.data(), length));
     if (!folder.empty() && folder.back() == '\\') {
         folder.pop_back();
     }

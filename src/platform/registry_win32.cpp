@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/handles.h"
 #include "platform/wide_text.h"
 
@@ -30,13 +32,14 @@ std::optional<std::string> Win32Registry::readValue(RegistryRoot root, const std
             ERROR_SUCCESS) {
             return std::nullopt;
         }
-        // Sizes are in bytes; a value stored with an odd size keeps its whole units only.
-        std::wstring data(size / sizeof(wchar_t), L'\0');
+        // Sizes are in bytes, and some installers store an odd count (the text and half of its
+        // NUL): the buffer takes every byte, and only the whole units are kept.
+        std::wstring data((size + 1) / sizeof(wchar_t), L'\0');
         DWORD read = static_cast<DWORD>(data.size() * sizeof(wchar_t));
         const LONG status = RegQueryValueExW(key.get(), name.c_str(), nullptr, nullptr,
                                              reinterpret_cast<BYTE*>(data.data()), &read);
         if (status == ERROR_SUCCESS) {
-            data.resize(read / sizeof(wchar_t));
+            data.resize(std::min<std::size_t>(read / sizeof(wchar_t), data.size()));
             return toUtf8(data);
         }
         if (status != ERROR_MORE_DATA) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/system_library_win32.h"
+
 namespace perchlet::win32 {
 
 // The shell reads the first-version record: its size is that of the fields up to the 64-unit tip.
@@ -50,6 +52,24 @@ void ShellIcons::returnFocus(std::int32_t n) {
     }
 }
 
+std::optional<RECT> ShellIcons::iconRect(std::int32_t n) const {
+    // Windows 7 and later: looked up, so that the program still starts without it.
+    using GetRect = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
+    static const auto getRect = loadedFunction<GetRect>(L"shell32.dll", "Shell_NotifyIconGetRect");
+    if (getRect == nullptr || !records_[static_cast<std::size_t>(n)].present) {
+        return std::nullopt;
+    }
+    NOTIFYICONIDENTIFIER icon{};
+    icon.cbSize = sizeof icon;
+    icon.hWnd = window_.hwnd();
+    icon.uID = static_cast<UINT>(n);
+    RECT rect{};
+    if (FAILED(getRect(&icon, &rect)) || IsRectEmpty(&rect)) {
+        return std::nullopt;  // a shell that holds no such icon, or keeps its place to itself
+    }
+    return rect;
+}
+
 void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,
                      const std::string& command) {
     Record& record = records_[static_cast<std::size_t>(n)];
@@ -63,8 +83,8 @@ void ShellIcons::add(std::int32_t n, HICON picture, const std::string& tooltip,
 
 void ShellIcons::added(std::int32_t n) {
     // A task bar that is not up yet, or too busy to answer in time, refuses it: the icon then
-    // waits for the retry timer.
-    const bool taken = notify(NIM_ADD, n);
+    // waits for the retry timer, and so do those added after it.
+    const bool taken = registrations_.mayAsk() && notify(NIM_ADD, n);
     if (taken) {
         useKeyboardMessages(n);
     }
@@ -98,6 +118,7 @@ void ShellIcons::remove(std::int32_t n) {
 
 void ShellIcons::addAllAgain() {
     // One the shell refuses waits for the retry timer, with two minutes of its own.
+    registrations_.restarted();
     for (std::int32_t n = 1; n <= kMaxTrayEntries; ++n) {
         if (records_[static_cast<std::size_t>(n)].present) {
             added(n);

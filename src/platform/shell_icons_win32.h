@@ -6,6 +6,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <optional>
 #include <string>
 
 #include "common/program.h"
@@ -36,6 +37,8 @@ public:
     // The popup menu of icon n closed with nothing chosen: the keyboard goes back to the
     // notification area.
     void returnFocus(std::int32_t n);
+    // Where the shell shows icon n on the screen; none when it cannot tell.
+    std::optional<RECT> iconRect(std::int32_t n) const;
 
 private:
     struct Record {

@@ -1,6 +1,6 @@
 #include "platform/system_library_win32.h"
 
-#include <cwchar>
+#include <string>
 
 namespace perchlet::win32 {
 
@@ -33,17 +33,19 @@ void restrictLibrarySearch() {
 }
 
 HMODULE loadSystemLibrary(const wchar_t* name) {
-    wchar_t path[MAX_PATH];
-    const UINT folderLength = GetSystemDirectoryW(path, MAX_PATH);
-    const std::size_t nameLength = std::wcslen(name);
-    if (folderLength == 0 || folderLength + 1 + nameLength >= MAX_PATH) {
-        return nullptr;  // 0: failed; more than the buffer: the length it would need
+    // Asked for its size first: nothing says the folder is shorter than MAX_PATH.
+    const UINT size = GetSystemDirectoryW(nullptr, 0);  // with its NUL; 0 when it failed
+    std::wstring path(size, L'\0');
+    const UINT folderLength = size == 0 ? 0 : GetSystemDirectoryW(path.data(), size);
+    if (folderLength == 0 || folderLength >= size) {
+        return nullptr;
     }
-    path[folderLength] = L'\\';
-    std::wmemcpy(path + folderLength + 1, name, nameLength + 1);
+    path.resize(folderLength);
+    path += L'\\';
+    path += name;
     // Its own dependencies from System32 too; without the flags, first from beside it.
     return LoadLibraryExW(
-        path, nullptr,
+        path.c_str(), nullptr,
         searchFlagsKnown() ? LOAD_LIBRARY_SEARCH_SYSTEM32 : LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 

@@ -2,6 +2,9 @@
 
 #include "platform/system_library_win32.h"
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/wide_text.h"
 #include "resources/resource_ids.h"
 #include "tray/tray_logic.h"
@@ -42,13 +45,70 @@ SIZE smallIconSize() {
             trayPictureSide(atTaskbar.cy, GetSystemMetrics(SM_CYSMICON))};
 }
 
+// The whole file when it holds at most `limit` bytes; nothing when it is larger or cannot be
+// read. Shared for deleting too, so that another run can replace it meanwhile.
+std::optional<std::vector<std::uint8_t>> readSmallFile(const std::string& path, std::size_t limit) {
+    const FileHandle file(CreateFileW(toWide(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+        static_cast<std::uint64_t>(size.QuadPart) > limit) {
+        return std::nullopt;
+    }
+    // One byte more than the size: a file that grew since is seen as too large.
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size.QuadPart) + 1);
+    std::size_t had = 0;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), bytes.data() + had, static_cast<DWORD>(bytes.size() - had), &read,
+                      nullptr)) {
+            return std::nullopt;
+        }
+        if (read == 0) {
+            break;
+        }
+        had += read;
+        if (had == bytes.size()) {
+            return std::nullopt;
+        }
+    }
+    bytes.resize(had);
+    return bytes;
+}
+
 }  // namespace
 
 TrayPictures::TrayPictures(HINSTANCE instance) : instance_(instance), size_(smallIconSize()) {}
 
-Picture TrayPictures::load(const std::string& path) const {
+TrayPictures::Loaded TrayPictures::load(const std::string& path) const {
+    if (auto bytes = readSmallFile(path, kKeptIconFileLimit)) {
+        if (auto file = KeptIconFile::from(std::move(*bytes))) {
+            if (Picture picture = make(*file)) {
+                return {std::move(picture), std::move(file)};
+            }
+        }
+    }
+    // Too large to keep, or a file only the system's own loader makes sense of: loaded as
+    // before, and its picture kept as it is.
     IconHandle icon(static_cast<HICON>(LoadImageW(nullptr, toWide(path).c_str(), IMAGE_ICON,
                                                   size_.cx, size_.cy, LR_LOADFROMFILE)));
+    return {icon ? std::make_shared<IconHandle>(std::move(icon)) : nullptr, std::nullopt};
+}
+
+Picture TrayPictures::make(const KeptIconFile& file) const {
+    // The image the system would choose loading the file itself. It reads the directory
+    // unchecked, and only reads it: KeptIconFile has checked every entry.
+    auto* directory = const_cast<BYTE*>(file.groupDirectory().data());
+    const auto image =
+        file.image(LookupIconIdFromDirectoryEx(directory, TRUE, size_.cx, size_.cy, 0));
+    if (image.empty()) {
+        return nullptr;
+    }
+    // The call wants its bits DWORD-aligned; an image may start anywhere in the file.
+    std::vector<BYTE> aligned(image.begin(), image.end());
+    IconHandle icon(CreateIconFromResourceEx(aligned.data(), static_cast<DWORD>(aligned.size()),
+                                             TRUE, 0x00030000, size_.cx, size_.cy, 0));
     return icon ? std::make_shared<IconHandle>(std::move(icon)) : nullptr;
 }
 

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "icons/kept_icon_file.h"
 #include "platform/handles.h"
 #include "platform/icon_picture_win32.h"
 
@@ -19,8 +20,15 @@ class TrayPictures {
 public:
     explicit TrayPictures(HINSTANCE instance);
 
-    // The icon file at the tray's size; null when it cannot be loaded as an icon.
-    Picture load(const std::string& path) const;
+    // The icon file at the tray's size (null when it cannot be loaded as an icon), with its
+    // bytes when they are kept to make the picture again (none for a file too large to keep).
+    struct Loaded {
+        Picture picture;
+        std::optional<KeptIconFile> file;
+    };
+    Loaded load(const std::string& path) const;
+    // The picture of a kept file at the tray's size now; null when it cannot be made.
+    Picture make(const KeptIconFile& file) const;
     // The question-mark page, made when first wanted.
     const Picture& picDefault();
     // The picture with the cross laid over it; the picture itself when that cannot be made.

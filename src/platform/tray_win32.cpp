@@ -24,11 +24,15 @@ TrayIcons::Common& TrayIcons::frmCommon() {
 bool TrayIcons::makeEntry(std::int32_t n, const std::string& iconFile) {
     TrayPictures& pictures = frmCommon().pictures;
     auto made = std::make_unique<EntryWindows>(program_.options.ExitDisabled);
-    Picture loaded = iconFile.empty() ? nullptr : pictures.load(iconFile);
-    const bool asAsked = iconFile.empty() || loaded;
-    if (loaded) {
-        made->picTrayIcon = std::move(loaded);
-        made->picturePath = iconFile;
+    TrayPictures::Loaded loaded;
+    if (!iconFile.empty()) {
+        loaded = pictures.load(iconFile);
+    }
+    const bool asAsked = iconFile.empty() || loaded.picture;
+    if (loaded.picture) {
+        made->picTrayIcon = std::move(loaded.picture);
+        made->defaultPicture = false;
+        made->pictureFile = std::move(loaded.file);
     } else {
         made->picTrayIcon = pictures.picDefault();
     }
@@ -63,13 +67,25 @@ void TrayIcons::showFadePicture(std::int32_t n, FadeDirection direction) {
     frmCommon_->shell.change(n, picture ? picture->get() : nullptr);
 }
 
-int TrayIcons::showMenu(std::int32_t n) {
-    const HWND window = frmCommon().window.hwnd();
-    const int index = entryWindows_[n]->mnuPopup.show(window);
+int TrayIcons::showMenu(std::int32_t n, bool atIcon) {
+    Common& common = frmCommon();
+    const HWND window = common.window.hwnd();
+    POINT pointer{};
+    if (!GetCursorPos(&pointer)) {
+        // Refused while another desktop takes the input: where it was at the icon's message.
+        const DWORD position = GetMessagePos();
+        const POINTS at = MAKEPOINTS(position);
+        pointer = {at.x, at.y};
+    }
+    // The keyboard's menu opens at the top-left corner of its icon, clear of it, where the shell
+    // tells where that is: the pointer may have been left anywhere.
+    const std::optional<RECT> icon = atIcon ? common.shell.iconRect(n) : std::nullopt;
+    const int index = entryWindows_[n]->mnuPopup.show(
+        window, icon ? POINT{icon->left, icon->top} : pointer, icon ? &*icon : nullptr);
     // Closed with Esc or "Cancel Menu"; one closed by a click elsewhere leaves the focus where
     // that click put it.
     if (menuLeavesFocus(index) && GetForegroundWindow() == window) {
-        frmCommon().shell.returnFocus(n);
+        common.shell.returnFocus(n);
     }
     return index;
 }
@@ -128,10 +144,15 @@ void TrayIcons::followDisplayScale(bool tellShell) {
         if (entry == nullptr) {
             continue;
         }
-        // An icon file gone since keeps the picture it had, stretched.
-        if (Picture remade = entry->picturePath.empty()
-                                 ? common.pictures.picDefault()
-                                 : common.pictures.load(entry->picturePath)) {
+        // Made from what was read when the entry was made, never from the file again. A picture
+        // that cannot be made again, or whose file was too large to keep, stays as it is.
+        Picture remade;
+        if (entry->defaultPicture) {
+            remade = common.pictures.picDefault();
+        } else if (entry->pictureFile) {
+            remade = common.pictures.make(*entry->pictureFile);
+        }
+        if (remade) {
             entry->picTrayIcon = std::move(remade);
         }
         entry->picMerged.reset();  // drawn again at the next fade tick that shows it

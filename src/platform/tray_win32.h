@@ -5,6 +5,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "common/program.h"
@@ -52,8 +53,12 @@ private:
     struct EntryWindows {
         explicit EntryWindows(bool exitDisabled) : mnuPopup(exitDisabled) {}
         Picture picTrayIcon;
-        Picture picMerged;        // drawn at the first fade tick that shows it
-        std::string picturePath;  // the icon file picTrayIcon came from; "" for the default
+        Picture picMerged;  // drawn at the first fade tick that shows it
+        bool defaultPicture = true;
+        // The bytes of the icon file picTrayIcon came from, read once: a holding file may be
+        // another run's icon by the time the scale changes. None for the default picture, or for
+        // a file too large to keep, whose picture then stays as it is.
+        std::optional<KeptIconFile> pictureFile;
         PopupMenu mnuPopup;
     };
 
@@ -62,7 +67,7 @@ private:
     void showIcon(std::int32_t n, const std::string& tooltip, const std::string& command) override;
     void removeIcon(std::int32_t n) override;
     void showFadePicture(std::int32_t n, FadeDirection direction) override;
-    int showMenu(std::int32_t n) override;
+    int showMenu(std::int32_t n, bool atIcon) override;
     void startFadeTimer() override;
     void stopFadeTimer() override;
     bool bringQuestionForward() override { return exitDialog_.bringForward(); }

@@ -114,6 +114,13 @@ bool funcReadOptions(Program& program) {
             }
         }
         return true;
+    } catch (const FileTooLarge& error) {
+        // Refused before any item was read: the options keep their defaults.
+        const std::string text = "Warning: Options file '" + path + "' is larger than " +
+                                 error.limitText() + ", ignoring it.";
+        program.subWriteTrace(text);
+        program.showMessage(text, kIconWarning);
+        return false;
     } catch (const RunError& error) {
         program.reportError(errorReport(error, "funcReadOptions", false, "occurred during"));
         return false;

@@ -124,9 +124,7 @@ StartupOutcome takeCommands(Program& program, TrayIconSink& tray) {
     return StartupOutcome::Run;
 }
 
-}  // namespace
-
-StartupOutcome subMain(Program& program, TrayIconSink& tray) {
+StartupOutcome startUp(Program& program, TrayIconSink& tray) {
     setIdentity(program);
     // No common-controls start here: the manifest gives the controls their visual styles, and
     // the library is loaded before the first box or dialog, which most runs never show.
@@ -135,12 +133,19 @@ StartupOutcome subMain(Program& program, TrayIconSink& tray) {
     }
     program.subWriteTrace(program.strAppTitle + " - Initializing!");
     funcReadOptions(program);
+    return takeCommands(program, tray);
+}
+
+}  // namespace
+
+StartupOutcome subMain(Program& program, TrayIconSink& tray) {
     try {
-        return takeCommands(program, tray);
-    } catch (const RunError& error) {
-        // Nothing below start-up traps this one: leave no icon behind and end.
+        return startUp(program, tray);
+    } catch (...) {
+        // Nothing below start-up traps this one, whatever it is (running out of memory too):
+        // leave no icon behind and end.
         tray.removeAllIcons();
-        program.reportError(error, "subMain");
+        program.reportError(errors::fromException(std::current_exception()), "subMain");
         return StartupOutcome::EndNow;
     }
 }

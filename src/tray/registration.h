@@ -32,6 +32,13 @@ public:
     // start-up or after the task bar came back): a refusal leaves it pending, with two minutes
     // from now for its tries.
     void registered(std::int32_t n, bool taken, std::uint64_t now);
+    // Whether an addition may be handed to the shell now: not while an entry is pending, as the
+    // shell refused its last try and a busy one holds the user-interface thread for each request.
+    // One held back is registered as refused, and waits for the retry timer.
+    bool mayAsk() const { return !timerWanted(); }
+    // The task bar was created again: a new shell, which has refused nothing yet. Every entry is
+    // to be added anew.
+    void restarted() { giveUpAt_.fill(0); }
     // A change of entry n's picture (the exit fade) that the shell took shows that the entry
     // is there. One it refused says nothing: the icon may be pending, or the shell busy.
     void modified(std::int32_t n, bool taken);

@@ -54,13 +54,16 @@ void TrayEntries::iconEvent(std::int32_t n, std::uint32_t message) {
     if (entries_.find(n) == nullptr) {
         return;
     }
-    switch (trayEvents_.read(static_cast<std::uint32_t>(n), message, windows_.now(),
-                             windows_.doubleClickTime(), program_.options)) {
+    const TrayAction action =
+        trayEvents_.read(static_cast<std::uint32_t>(n), message, windows_.now(),
+                         windows_.doubleClickTime(), program_.options);
+    switch (action) {
         case TrayAction::Launch:
             launchEntry(n);
             break;
         case TrayAction::OpenMenu:
-            if (const int index = windows_.showMenu(n); index != 0) {
+        case TrayAction::KeyMenu:
+            if (const int index = windows_.showMenu(n, action == TrayAction::KeyMenu); index != 0) {
                 mnuVisible_Click(n, index);
             }
             break;

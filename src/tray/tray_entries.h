@@ -32,8 +32,9 @@ public:
     // Icon n shows its crossed picture (Up) or its own (Down). Raises RunError when its window
     // is gone.
     virtual void showFadePicture(std::int32_t n, FadeDirection direction) = 0;
-    // Shows icon n's popup menu; the index of the item chosen, 0 for none.
-    virtual int showMenu(std::int32_t n) = 0;
+    // Shows icon n's popup menu at the pointer, or at the icon; the index of the item chosen, 0
+    // for none.
+    virtual int showMenu(std::int32_t n, bool atIcon) = 0;
     virtual void startFadeTimer() = 0;
     virtual void stopFadeTimer() = 0;
     // Brings an open exit question to the front; false when none is open.

@@ -14,11 +14,13 @@ TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options) {
     if (mouseMessage == kKeySelect && options.ClickMode != 0) {
         return TrayAction::Launch;
     }
-    if (!options.RightMouseMenuDisabled &&
-        (mouseMessage == kRightButtonDown || mouseMessage == kContextMenu)) {
+    if (options.RightMouseMenuDisabled) {
+        return TrayAction::None;
+    }
+    if (mouseMessage == kRightButtonDown) {
         return TrayAction::OpenMenu;
     }
-    return TrayAction::None;
+    return mouseMessage == kContextMenu ? TrayAction::KeyMenu : TrayAction::None;
 }
 
 TrayAction TrayEventReader::read(std::uint32_t id, std::uint32_t message, std::uint64_t time,

@@ -20,7 +20,9 @@ inline constexpr std::uint32_t kContextMenu = 0x7B;  // WM_CONTEXTMENU
 inline constexpr std::uint32_t kSelect = 0x400;      // NIN_SELECT
 inline constexpr std::uint32_t kKeySelect = 0x401;   // NIN_KEYSELECT
 
-enum class TrayAction { None, Launch, OpenMenu };
+// KeyMenu: the menu asked for with the keyboard, which opens beside its icon, not wherever the
+// pointer was left.
+enum class TrayAction { None, Launch, OpenMenu, KeyMenu };
 // What one message on an icon does under the options. The keyboard's choice is the launching
 // click of the mode, its menu key the right button; the mouse's NIN_SELECT adds nothing to the
 // clicks it follows.

@@ -1,5 +1,7 @@
 #include "fakes.h"
 
+#include "common/line_reader.h"
+
 namespace perchlet::testing {
 
 namespace {
@@ -64,6 +66,9 @@ std::unique_ptr<OutputFile> FakeFiles::openAppend(const std::string& path) {
 std::unique_ptr<InputFile> FakeFiles::openRead(const std::string& path) {
     if (unopenable.count(path) != 0 || contents.count(path) == 0) {
         throw RunError(53, "File not found");
+    }
+    if (contents[path].size() > kTextFileLimit) {
+        throw FileTooLarge(kTextFileLimit);  // refused as LineReader refuses it
     }
     const auto fail = failReadAfterLines.find(path);
     return std::make_unique<FakeInputFile>(

@@ -105,12 +105,13 @@ class RecordingTray : public TrayIconSink {
 public:
     std::vector<std::vector<std::string>> added;  // command, tooltip, icon of each call
     int removals = 0;
-    int failOnCall = 0;  // 1-based call that raises a run-time error; 0: none
+    int failOnCall = 0;  // 1-based call that raises `failure`; 0: none
+    std::exception_ptr failure = std::make_exception_ptr(RunError(7, "Out of memory"));
 
     void AddIconToTray(std::string& command, std::string& toolTip, std::string& icon) override {
         added.push_back({command, toolTip, icon});
         if (static_cast<int>(added.size()) == failOnCall) {
-            throw RunError(7, "Out of memory");
+            std::rethrow_exception(failure);
         }
     }
     void removeAllIcons() override { ++removals; }

@@ -62,7 +62,14 @@ TEST(IconChoice, TakesTheModuleAndIconNumberFromTheAssociation) {
         {"\"%1\"", "C:\\Tools\\tool.exe", "", "C:\\Tools\\tool.exe", 0, ""},
         {"%1,2", "C:\\Tools\\tool.MUI", "", "C:\\Tools\\tool.MUI", 2, ""},
         {"X.DLL", "C:\\a.txt", "", "x.dll", 0, ""},
-        {"x.dll, 7 ,9", "C:\\a.txt", "", "x.dll", 7, ""},
+        // The number follows the last comma outside quotes; the path is taken from inside them.
+        {"x.dll, 7 ,9", "C:\\a.txt", "", "x.dll, 7", 9, ""},
+        {"x.dll,,1", "C:\\a.txt", "", "x.dll,", 1, ""},
+        {"\"C:\\Program Files\\Foo, Inc\\app.exe\" , 3", "C:\\a.txt", "",
+         "c:\\program files\\foo, inc\\app.exe", 3, ""},
+        // Every reference is expanded; an unset one and a lone percent sign stay as written.
+        {"%systemroot%\\%unset%\\%SYSTEMROOT%\\x%.dll,1", "C:\\a.txt", "",
+         "C:\\Windows\\%unset%\\C:\\Windows\\x%.dll", 1, ""},
         {"x.dll,2.5", "C:\\a.txt", "", "x.dll", 2, ""},
         {"x.dll,3.5", "C:\\a.txt", "", "x.dll", 4, ""},
         {"x.dll,-1.1e3", "C:\\a.txt", "", "x.dll", 100, ""},
@@ -120,7 +127,9 @@ TEST(IconChoice, UsesAnIcoFileAsWrittenWithoutExtracting) {
         {"C:\\Icons\\App.ICO", nullptr, "C:\\Icons\\App.ICO"},
         {"\"%TEMP%\\my.ico.old\"", nullptr, "\"%TEMP%\\my.ico.old\""},
         {"", "C:\\Icons\\Doc.ICO,0", "c:\\icons\\doc.ico"},
-        {"5", "%SystemRoot%\\doc.ico", "%systemroot%\\doc.ico"},
+        {"5", "%SystemRoot%\\doc.ico", "C:\\Windows\\doc.ico"},
+        {"", "\"C:\\Program Files\\App, Inc\\Doc.ico\",abc",
+         "c:\\program files\\app, inc\\doc.ico"},
         // Only ASCII letters are lowered: whole characters elsewhere stay as they are.
         {"", "C:\\\xC3\x9C\\\xE3\x82\xBF\xE3\x83\x8A\xE3\x82\xAB\\A.ICO",
          "c:\\\xC3\x9C\\\xE3\x82\xBF\xE3\x83\x8A\xE3\x82\xAB\\a.ico"},
@@ -182,7 +191,6 @@ TEST(IconChoice, AnUnusableAssociationIsTracedAndGivesTheDefaultIcon) {
     } cases[] = {
         {"x.dll,abc", "", "Warning: icon number 'abc' of associated icon 'x.dll,abc' isn't usable"},
         {"x.dll,", "", "Warning: icon number '' of associated icon 'x.dll,' isn't usable"},
-        {"x.dll,,1", "", "Warning: icon number '' of associated icon 'x.dll,,1' isn't usable"},
         {"x.dll,-2147483648", "",
          "Warning: icon number '-2147483648' of associated icon 'x.dll,-2147483648' isn't usable"},
         {"\",1", "", "Warning: associated icon '\",1' names no file"},

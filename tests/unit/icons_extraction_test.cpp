@@ -247,6 +247,19 @@ TEST(Extraction, NamesTheCompanionOfTheSystemsOwnModules) {
     }
 }
 
+TEST(Extraction, LooksForAModuleNamedWithoutAFolderUnderTheLoadersName) {
+    const std::pair<const char*, std::string> cases[] = {{"shell32.dll", "shell32.dll"},
+                                                         {"Shell32", "Shell32.dll"},
+                                                         {"x.", "x."},
+                                                         {".\\x.dll", ""},
+                                                         {"sub/x.dll", ""},
+                                                         {"c:x.dll", ""},
+                                                         {"", ""}};
+    for (const auto& [module, name] : cases) {
+        EXPECT_EQ(systemModuleFileName(module), name) << module;
+    }
+}
+
 TEST(Extraction, ReadsTheGroupsOfASystemModuleWithoutAnyFromItsCompanion) {
     const std::string system = "c:\\windows\\system32\\tool.dll", other = "C:\\Apps\\tool.dll";
     FakeModule own;

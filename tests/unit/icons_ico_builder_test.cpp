@@ -4,6 +4,7 @@
 
 #include "icon_fakes.h"
 #include "icons/ico_builder.h"
+#include "icons/kept_icon_file.h"
 
 namespace perchlet {
 namespace {
@@ -235,6 +236,21 @@ TEST(IcoBuilder, AnswersArbitraryBytesWithoutReadingPastThem) {
         }
     }
     EXPECT_GT(built, 50);  // the layout itself was reached, not only the early refusals
+}
+
+TEST(KeptIconFile, TakesABuiltFileAndRefusesDamagedOnes) {
+    Images images;
+    images.byId[3] = {ResourceStatus::Found, imageBytes(3, 9)};
+    const Bytes file = buildIcoFile(groupBytes({{16, 16, 0, 1, 32, 9, 3}}), images.lookup()).file;
+    EXPECT_TRUE(KeptIconFile::from(file));
+    // A cursor, no image, an image of no bytes, one beyond the end; a directory cut short.
+    for (const auto& [at, value] :
+         {std::pair<std::size_t, std::uint8_t>{2, 2}, {4, 0}, {14, 0}, {18, 0xFF}}) {
+        Bytes bad = file;
+        bad[at] = value;
+        EXPECT_FALSE(KeptIconFile::from(bad)) << at;
+    }
+    EXPECT_FALSE(KeptIconFile::from(Bytes(file.begin(), file.begin() + 21)));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "common/line_reader.h"
 #include "fakes.h"
 #include "startup/options.h"
 
@@ -136,7 +137,7 @@ TEST(OptionsFile, ReadFailuresAreReportedAndKeepEarlierSettings) {
     }
 }
 
-TEST(OptionsFile, SurvivesBinaryJunkAndAHugeLine) {
+TEST(OptionsFile, SurvivesBinaryJunkAHugeLineAndRefusesAFileOverTheLimit) {
     std::string junk;
     for (int round = 0; round < 64; ++round) {
         for (int byte = 0; byte < 256; ++byte) {
@@ -151,6 +152,14 @@ TEST(OptionsFile, SurvivesBinaryJunkAndAHugeLine) {
     system.files.contents[kIni] = "ClickMode=" + std::string(10 * 1024 * 1024, 'x');
     EXPECT_TRUE(funcReadOptions(system.program));
     EXPECT_EQ(system.program.options.ClickMode, 515);
+
+    system.files.contents[kIni] = "ClickMode=Single\r\n" + std::string(kTextFileLimit, ';');
+    EXPECT_FALSE(funcReadOptions(system.program));
+    EXPECT_EQ(system.program.options.ClickMode, 515);  // nothing of it is read
+    EXPECT_EQ(system.traceMessages().back(), system.boxes.shown.at(0).prompt);
+    EXPECT_EQ(system.boxes.shown[0].prompt, R"(Warning: Options file 'C:\Apps\Perchlet.ini' )"
+                                            "is larger than 16 MiB, ignoring it.");
+    EXPECT_EQ(system.boxes.shown[0].flags, kIconWarning);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
     constexpr std::uint64_t kBusy = 1000000;
     // Steps: +n / -n entry n handed to the shell whole, taken / refused; Fn / fn a fade's change
     // of entry n taken / refused; xn entry n removed; @T the clock set to T ms; tT a tick at T;
-    // a no timer to be had.
+    // a no timer to be had; ? whether an addition may be asked for now (?1 / ?0).
     struct Case {
         const char* steps;
         std::uint64_t busyUntil;
@@ -65,6 +65,8 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
          "2@120000 3@120000 ",
          false},
         {"-1 -2 -3 t2000 t4000", 3000, {2}, "M1 A1 M1 A1 M2 M3 A3 ", "", false},
+        // After a refusal the next additions wait for the ticks, until none is pending.
+        {"? -1 ? -2 t2000 t4000 ?", 3000, {}, "?1 ?0 M1 A1 M1 A1 M2 A2 ?1 ", "", false},
     };
     for (const auto& c : cases) {
         IconRegistrations registrations;
@@ -93,6 +95,9 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
                     break;
                 case 'x':
                     registrations.removed(n);
+                    break;
+                case '?':
+                    shell.asked += registrations.mayAsk() ? "?1 " : "?0 ";
                     break;
                 default:
                     registrations.abandon(shell);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "fakes.h"
 #include "startup/startup.h"
 
@@ -188,22 +190,28 @@ TEST(StartupBatch, AnUnreadableBatchFileRemovesTheIconsAndEnds) {
     }
 }
 
-TEST(StartupFailure, AnErrorFromAddingAnIconRemovesTheIconsAndEnds) {
+TEST(StartupFailure, AnyFailureFromAddingAnIconRemovesTheIconsAndEnds) {
     struct Case {
         const char* arguments;
         int failOnCall;
-    } cases[] = {{"a.exe", 1}, {"/BATCH:C:\\b.txt", 2}};
-    for (const auto& [arguments, failOnCall] : cases) {
+        std::exception_ptr failure = std::make_exception_ptr(RunError(7, "Out of memory"));
+        std::string report = "Error  7 (Out of memory) occurred in subMain";
+    } cases[] = {{"a.exe", 1},
+                 {"/BATCH:C:\\b.txt", 2},
+                 {"/BATCH:C:\\b.txt", 2, std::make_exception_ptr(std::bad_alloc())},
+                 {"/BATCH:C:\\b.txt", 3, std::make_exception_ptr(std::logic_error("x")),
+                  "Error  51 (Internal error) occurred in subMain"}};
+    for (const auto& [arguments, failOnCall, failure, report] : cases) {
         testing::FakeSystem system;
         RecordingTray tray;
         tray.failOnCall = failOnCall;
+        tray.failure = failure;
         system.env.variables["APPDATA"] = R"(C:\Data)";
         system.files.contents[kBatch] = "a.exe\r\nb.exe\r\nc.exe\r\n";
         system.process.arguments = arguments;
         EXPECT_EQ(subMain(system.program, tray), StartupOutcome::EndNow) << arguments;
         EXPECT_EQ(tray.added.size(), static_cast<std::size_t>(failOnCall)) << arguments;
         EXPECT_EQ(tray.removals, 1) << arguments;
-        const std::string report = "Error  7 (Out of memory) occurred in subMain";
         EXPECT_EQ(system.traceMessages().back(), report) << arguments;
         ASSERT_EQ(system.boxes.shown.size(), 1u) << arguments;
         EXPECT_EQ(system.boxes.shown[0].prompt, report) << arguments;

@@ -44,7 +44,7 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
         {0, true, 0x204, TrayAction::None},      {514, true, 0x202, TrayAction::Launch},
         {514, false, 0x401, TrayAction::Launch},  // Enter: the launching click of the mode
         {515, true, 0x401, TrayAction::Launch},  {0, false, 0x401, TrayAction::None},
-        {0, false, 0x7B, TrayAction::OpenMenu},  // the menu key: the right button
+        {0, false, 0x7B, TrayAction::KeyMenu},  // the menu key: the right button's, at the icon
         {0, true, 0x7B, TrayAction::None},       {514, false, 0x400, TrayAction::None},
     };
     for (const auto& c : cases) {
@@ -62,7 +62,7 @@ TEST(TrayEvents, TheMouseOwnContextMenuAndARepeatedKeyChoiceDoNothing) {
     const std::tuple<std::uint32_t, std::uint64_t, std::uint32_t, TrayAction> steps[] = {
         {0x204, 10, 1, TrayAction::OpenMenu}, {0x205, 20, 1, TrayAction::None},
         {0x7B, 20, 1, TrayAction::None},      {0x200, 900, 1, TrayAction::None},
-        {0x7B, 990, 1, TrayAction::OpenMenu}, {0x401, 1000, 1, TrayAction::Launch},
+        {0x7B, 990, 1, TrayAction::KeyMenu},  {0x401, 1000, 1, TrayAction::Launch},
         {0x401, 1010, 1, TrayAction::None},   {0x401, 1600, 1, TrayAction::Launch},
         {0x401, 1610, 2, TrayAction::Launch},
     };
@@ -238,7 +238,7 @@ public:
         }
         calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + std::to_string(n));
     }
-    int showMenu(std::int32_t n) override {
+    int showMenu(std::int32_t n, bool) override {
         calls.push_back("menu " + std::to_string(n));
         return 5;  // "Exit Perchlet..."
     }

@@ -11,7 +11,8 @@
 //      timed out after the tray had taken it)
 //   F  passed on, the real tray's reply returned
 // Requests past the end of the plan ("" or "-": none), and every NIM_DELETE, are passed on. The
-// program ends after <seconds> (default 600), or when its window is closed.
+// program ends after <seconds> (default 600), or when its window is closed. Its window is unaware
+// of scale, as an old shell's is.
 //
 // The log is appended to and flushed line by line; ASCII, one record a line, fields separated by
 // tabs, each field key=value:
@@ -258,6 +259,10 @@ int main(int argc, char** argv) {
     state.plan = argc >= 3 && std::strcmp(argv[2], "-") != 0 ? argv[2] : "";
     const long seconds = argc == 4 ? std::strtol(argv[3], nullptr, 10) : 600;
 
+    if (SetThreadDpiAwarenessContext(DPI_AWARENESS_CONTEXT_UNAWARE) == nullptr) {
+        std::fprintf(stderr, "fake_tray: SetThreadDpiAwarenessContext failed\n");
+        return 1;
+    }
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = trayProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);

@@ -1,5 +1,7 @@
 """Registry rows that a test class sets up with `reg add` and takes away again."""
 
+import harness
+
 
 class RegistryRows:
     """Registry values set with `reg add` for the length of a test class and deleted again at its
@@ -15,13 +17,24 @@ class RegistryRows:
     def exists(self, key):
         return self.session.wine("reg", "query", key) == 0
 
-    def add(self, key, value, name=None):
+    def add(self, key, value, name=None, kind="REG_SZ"):
         """Sets the key's default value (or the named value) to a text, at the next apply()."""
         top = _top_key(key)
         if top not in self.owned:
             self.owned.append(top)
         which = "/ve" if name is None else "/v " + _cmd_argument(name)
-        self.pending.append(f"reg add {_cmd_argument(key)} {which} /d {_cmd_argument(value)} /f")
+        self.pending.append(f"reg add {_cmd_argument(key)} {which} /t {kind} "
+                            f"/d {_cmd_argument(value)} /f")
+
+    def add_odd(self, key, value, name=""):
+        """Like add(), but the text is stored with an odd byte count (the text and half of its
+        NUL), as some installers write it and reg.exe cannot."""
+        top = _top_key(key)
+        if top not in self.owned:
+            self.owned.append(top)
+        tool = harness.build_dir() / "testtools" / "odd_registry_value.exe"
+        tool = self.session.windows_path(tool)
+        self.pending.append(" ".join(_cmd_argument(part) for part in (tool, key, name, value)))
 
     def associate(self, extension, klass, icon=None):
         """Registers the extension with a class of that name, whose DefaultIcon is icon."""

@@ -26,6 +26,7 @@ from texts import (EXIT_CANCELLED, EXIT_SELECTED, EXIT_TITLE, NO_ASSOCIATION,  #
                    damaged_image, determining, entry_traces, found, holding_file_failed,
                    names_no_file, not_found, not_written, overriding, resource_missing,
                    source_not_found, source_without_icons, unusable_number)
+from waits import first_true  # noqa: E402
 
 TEST_ICONS = harness.build_dir() / "testicons"
 # The same modules built by the other build's compiler: PE32+ for the x86 program, PE32 for the
@@ -96,12 +97,14 @@ class IconTest(harness.WineTestCase):
         # The modules in a folder of the prefix whose name has no dot and no blank, so that a
         # command naming a file in it has the file's own extension.
         folder = Path(tempfile.mkdtemp(prefix="perchlet-icons-", dir=session.drive_c))
-        (folder / "with blank").mkdir()
+        (folder / "App, Inc").mkdir()
         for name in MODULES:
             shutil.copy2(harness.build_dir() / "testtools" / f"{name}.dll", folder)
-        shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "with blank")
+        shutil.copy2(harness.build_dir() / "testtools" / "icons_named.dll", folder / "App, Inc")
         shutil.copy2(harness.build_dir() / "Perchlet.exe", folder)
-        (folder / "Painted.ico").write_bytes(solid_ico(USER_COLOUR))
+        for painted in (folder / "Painted.ico", session.drive_c / "windows" / "pchdoc.ico"):
+            painted.write_bytes(solid_ico(USER_COLOUR))
+        cls.addClassCleanup(painted.unlink)  # the one in the Windows folder
         (folder / "Alpha.ico").write_bytes(rgba_ico([rgba_rows(alpha_picture(16))]))
         cls.folder = folder
         # Associations come back lower-cased; so do the paths in the messages about them.
@@ -119,7 +122,8 @@ class IconTest(harness.WineTestCase):
         stub = windows / "system32" / "pchmunstub.dll"
         for source, target in (("icons_none", stub),
                                ("icons_named", resources / "pchmunstub.dll.mun"),
-                               ("icons_three", resources / "icons_none.dll.mun")):
+                               ("icons_three", resources / "icons_none.dll.mun"),
+                               ("icons_three", windows / "pchwinonly.dll")):
             shutil.copy2(harness.build_dir() / "testtools" / f"{source}.dll", target)
             cls.addClassCleanup(target.unlink)
         # The other width's module, read from its file by a full path and mapped by the system
@@ -171,6 +175,7 @@ class IconTest(harness.WineTestCase):
         associations.update({"id102": ids + ",-102", "id7": ids + ",-7", "id999": ids + ",-999",
                              "ids": ids + ",2", "munbare": "pchmunstub.dll,-300",
                              "munsys": "%systemroot%\\system32\\pchmunstub.dll,0",
+                             "winonly": "pchwinonly.dll,1", "planted": "pchplanted.dll,0",
                              "otherbare": "pchother.dll,-7"})
         for module, association in associations.items():
             self.associate(f".pchico{module}", association)
@@ -211,6 +216,9 @@ class IconTest(harness.WineTestCase):
             ("no group of that id", "id999", 0, old, old, SUBSCRIPT_OUT_OF_RANGE),
             ("a system module without icons: its companion's", "munsys", 1, None, red, None),
             ("by its bare name and a group id", "munbare", 0, None, sizes, None),
+            ("a bare name in the Windows folder", "winonly", 0, None, green, None),
+            ("a bare name never from beside the program", "planted", 0, None, None,
+             source_not_found("pchplanted.dll")),
             ("a module of the other width: ZEBRA", "other", 1, None, red, None),
             ("the other width by its bare name: #7", "otherbare", 0, None, blue, None),
         ]
@@ -218,6 +226,7 @@ class IconTest(harness.WineTestCase):
                  for n, (_, module, position, _, _, _) in enumerate(cases, 1)]
         files = {f"AppData/Perchlet/{n}.ico": before
                  for n, (_, _, _, before, _, _) in enumerate(cases, 1) if before is not None}
+        files["pchplanted.dll"] = (harness.build_dir() / "testtools/icons_three.dll").read_bytes()
         run, _ = self.start_batch(lines, files=files)
 
         traces = entry_traces(run.messages())
@@ -330,7 +339,10 @@ class IconTest(harness.WineTestCase):
         self.associate(".pchiconum", three + ",2")
         self.associate(".pchiconeg", three + ",-1")
         self.associate(".pchicomui", named + ".mui,1")
-        self.associate(".pchicoquoted", f'"{mods}\\with blank\\icons_named.dll",3')
+        self.associate(".pchicoquoted", f'"{mods}\\app, inc\\icons_named.dll",3')
+        self.associate(".pchicoquotedico", f'"{mods}\\painted.ico",0')
+        self.registry.add(f"HKCR\\{self.associate('.pchicoexpand')}\\DefaultIcon",
+                          "%SystemRoot%\\pchdoc.ico", kind="REG_EXPAND_SZ")
         clsid = "{6A1E5C1B-0C1F-4E53-9E37-5043484C4554}"
         self.registry.add(f"HKCR\\{self.associate('.pchicoclsid')}\\CLSID", clsid)
         self.registry.add(f"HKCR\\CLSID\\{clsid}\\DefaultIcon", three + ",0")
@@ -353,6 +365,7 @@ class IconTest(harness.WineTestCase):
                           "UrlAssociations\\http\\UserChoice", "perchlet.test.browser",
                           name="ProgId")
         self.associate(".pchicoenv", "%PchIconsDir%\\icons_three.dll,2")
+        self.registry.add_odd(f"HKCR\\{self.associate('.pchicoodd')}\\DefaultIcon", three + ",1")
         self.associate(".pchicoicofile", f"{mods}\\Painted.ico,0")
         self.associate(".pchicogone", f"{mods}\\gone.ico")
         self.associate(".pchicobadnum", three + ",abc")
@@ -376,9 +389,13 @@ class IconTest(harness.WineTestCase):
              [determining(".pchiconeg"), found(three + ",-1")], red),
             ("a .mui path names the module", "C:\\docs\\a.pchicomui",
              [determining(".pchicomui"), found(named + ".mui,1")], red),
-            ("a quoted path with a blank", "C:\\docs\\a.pchicoquoted",
+            ("a quoted path with a blank and a comma", "C:\\docs\\a.pchicoquoted",
              [determining(".pchicoquoted"),
-              found(f'"{mods}\\with blank\\icons_named.dll",3')], sizes),
+              found(f'"{mods}\\app, inc\\icons_named.dll",3')], sizes),
+            ("a quoted .ico file with a number", "C:\\docs\\a.pchicoquotedico",
+             [determining(".pchicoquotedico"), found(f'"{painted}",0')], None),
+            ("an expandable .ico path", "C:\\docs\\a.pchicoexpand",
+             [determining(".pchicoexpand"), found("%systemroot%\\pchdoc.ico")], None),
             ("a class with a CLSID", "C:\\docs\\a.pchicoclsid",
              [determining(".pchicoclsid"), found(three + ",0")], red),
             ("a class with a current version", "C:\\docs\\a.pchicocurver",
@@ -391,6 +408,8 @@ class IconTest(harness.WineTestCase):
              [determining("http"), found(named + ",2")], blue),
             ("a variable in the module path", "C:\\docs\\a.pchicoenv",
              [determining(".pchicoenv"), found("%pchiconsdir%\\icons_three.dll,2")], blue),
+            ("a value stored with an odd byte count", "C:\\docs\\a.pchicoodd",
+             [determining(".pchicoodd"), found(three + ",1")], green),
             ("a registered .ico file is used as it is", "C:\\docs\\a.pchicoicofile",
              [determining(".pchicoicofile"), found(painted + ",0")], None),
             ("the user's .ico file is used unchanged",
@@ -478,6 +497,25 @@ class IconTest(harness.WineTestCase):
             ("the user's icon, its 24-pixel image",
              "C:\\docs\\a.txt,sizes,C:\\perchlet-dpi\\Sizes.ico", alpha_picture(24)),
         ])
+
+    def test_a_scale_change_remakes_the_picture_from_what_this_run_read(self):
+        """Another run replaces 1.ico; then the scale changes. Under Wine a run at 150 % gets 16
+        pixels from the task bar, and its own 24 from one unaware of scale, as the fake tray."""
+        self.associate(".pchicothree", f"{self.mods}\\icons_three.dll,0")
+        key = r"HKCU\Control Panel\Desktop"
+        self.session.wine("reg", "add", key, "/v", "LogPixels", "/t", "REG_DWORD", "/d", 144, "/f")
+        try:
+            run, _ = self.start_batch(["C:\\docs\\c.pchicothree"])
+        finally:
+            self.session.wine("reg", "delete", key, "/v", "LogPixels", "/f")
+        run.holding_file(1).write_bytes(solid_ico(USER_COLOUR, 24))
+        self.addCleanup((fake := testtools.FakeTray(self.session, "", "scale")).stop)
+        self.assertEqual(testtools.broadcast_taskbar_created(self.session)[0], 0)
+        added = first_true(lambda: [r for r in fake.requests() if r["message"] == "ADD"], 20)
+        self.assertEqual([r["width"] for r in added or []], ["24"], fake.records())
+        bgra = zip(*[iter(bytes.fromhex(added[0]["color"]))] * 4)
+        own = {colour for row in icon_pixels(expected_icon("red.ico")) for colour in row}
+        self.assertLessEqual({(r, g, b) for b, g, r, a in bgra if a}, own, "not the other run's")
 
     def check_tray_and_fade(self, size, pictures):
         """Starts one run with an icon per picture and compares what the tray shows before, during

@@ -358,6 +358,23 @@ class ReliabilityTest(harness.WineTestCase):
             self.assertIn(adding(command), trace)
             self.assert_lives_on_without_a_box(run)
 
+    def test_batch_file_of_one_gibibyte_is_refused(self):
+        with self.fault_case("batch file of 1 GiB"):
+            def write(folder):  # 20 MB of comment lines, then a sparse rest
+                (folder / "cmds.txt").write_bytes((b";" * 98 + b"\r\n") * 200_000)
+                os.truncate(folder / "cmds.txt", 1 << 30)
+            run = self.start("/BATCH:cmds.txt", prepare=write, answer=False)
+            run.wait_for_boxes(1, 180)
+            # While the box waits, the peak so far covers all the program's reading.
+            peak = max(int(re.search(r"VmHWM:\s+(\d+)", Path(f"/proc/{pid}/status")
+                                     .read_text()).group(1)) for pid in run.windows_pids())
+            self.assertLess(peak, 256 * 1024, "kB")
+            text = unreadable_batch("cmds.txt", "The file is larger than 16 MiB")
+            self.assertEqual(run.box_texts(), [text])
+            self.assertEqual(run.messages()[-2:], [opening_batch("cmds.txt"), text])
+            run.answer = True
+            self.assertEqual(run.wait_for_exit(), 1)
+
     # -- the command line -----------------------------------------------------------------
 
     def test_longest_command_line(self):

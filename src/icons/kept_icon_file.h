@@ -1,0 +1,37 @@
+#pragma once
+// An icon file kept in memory, so that its pictures can be made again at another size without
+// reading the file again: another run may have replaced a holding file of the same name since.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace perchlet {
+
+// A larger icon file is not kept: the picture loaded from it stays as it is. Icons of every size
+// up to 256 pixels take some 400 KiB at most; 30 entries keep 30 MiB at the very worst.
+inline constexpr std::size_t kKeptIconFileLimit = std::size_t{1} << 20;
+
+class KeptIconFile {
+public:
+    // Nothing when the bytes are no icon file whose every image lies within them.
+    static std::optional<KeptIconFile> from(std::vector<std::uint8_t> bytes);
+
+    // The file's directory in the layout of an icon group resource, each image numbered by its
+    // place from 1: what the system's choice of an image by size reads.
+    std::span<const std::uint8_t> groupDirectory() const { return group_; }
+    // The image of that number; empty for a number the directory does not give.
+    std::span<const std::uint8_t> image(int id) const;
+
+private:
+    struct Place {
+        std::size_t offset;
+        std::size_t size;
+    };
+    std::vector<std::uint8_t> bytes_;
+    std::vector<std::uint8_t> group_;
+    std::vector<Place> images_;
+};
+
+}  // namespace perchlet
