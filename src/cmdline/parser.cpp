@@ -6,6 +6,9 @@
 
 namespace perchlet {
 
+namespace {
+
+// How often find occurs in text, counting non-overlapping occurrences from the left.
 std::int32_t funcCountOccurrences(std::string_view text, std::string_view find) {
     std::int32_t count = 0;
     if (find.empty()) {
@@ -18,6 +21,8 @@ std::int32_t funcCountOccurrences(std::string_view text, std::string_view find) 
     return count;
 }
 
+// Stores value as the next field of the table and removes one pair of enclosing quotes.
+// Raises run-time error 9 for a fourth field and 5 for a lone quote.
 void subAddField(Program& program, const std::string& value) {
     if (program.intFieldCount >= 3) {
         throw errors::subscriptOutOfRange();
@@ -31,8 +36,6 @@ void subAddField(Program& program, const std::string& value) {
         field = field.substr(1, field.size() - 2);
     }
 }
-
-namespace {
 
 // Positions below are 1-based, as the line syntax is described.
 std::size_t findFrom(std::string_view text, char c, std::size_t position) {

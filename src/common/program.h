@@ -12,14 +12,10 @@ namespace perchlet {
 
 class RunError;
 
-// The tray mouse messages a click mode launches on: the left button's release
-// (WM_LBUTTONUP) and its double click (WM_LBUTTONDBLCLK).
-inline constexpr std::int32_t kSingleClickMessage = 514;
-inline constexpr std::int32_t kDoubleClickMessage = 515;
-
 struct Options {
     bool ExitDisabled = false;
-    std::int32_t ClickMode = 0;  // the tray mouse message that launches; 0: no click launches
+    // The tray mouse message that launches (common/tray_messages.h); 0: no click launches.
+    std::int32_t ClickMode = 0;
     bool RightMouseMenuDisabled = false;
 };
 

@@ -18,9 +18,6 @@ namespace perchlet::win32 {
 
 class ShellIcons : private IconRegistrations::Notifier {
 public:
-    // The timer of the hidden window the retries run on.
-    static constexpr UINT_PTR kRetryTimer = 2;
-
     ShellIcons(Program& program, HiddenWindow& window) : program_(program), window_(window) {}
 
     // Icon n (1 to kMaxTrayEntries) with its tip, handed to the shell; `command` names it in

@@ -6,10 +6,8 @@ namespace perchlet::win32 {
 
 namespace {
 
-constexpr UINT_PTR kFadeTimer = 1;
 constexpr UINT kFadeInterval = 800;
 // The scale is read again this long after a display's change, once the task bar has followed.
-constexpr UINT_PTR kScaleTimer = 3;
 constexpr UINT kScaleDelay = 500;
 
 }  // namespace
@@ -113,7 +111,7 @@ void TrayIcons::timerTick(UINT_PTR timer) {
     if (timer == kFadeTimer) {
         entries_.tmrFade_Timer();
         reportLiveObjects("after a fade tick");
-    } else if (timer == ShellIcons::kRetryTimer) {
+    } else if (timer == kRetryTimer) {
         frmCommon().shell.retry();
     } else if (timer == kScaleTimer) {
         frmCommon().window.stopTimer(kScaleTimer);
