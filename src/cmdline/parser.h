@@ -1,5 +1,5 @@
 #pragma once
-#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,9 +7,15 @@ namespace perchlet {
 
 class Program;
 
-// Splits a command line into command, tooltip and icon (program.strInputFields 1 to 3) and
-// expands the command's first %NAME% reference. False when the line was rejected; the user or
-// the trace has been told why.
-bool subParseInputLine(Program& program, const std::string& strLine);
+// The three fields of a command line.
+struct InputFields {
+    std::string strCommand;
+    std::string strToolTip;
+    std::string strIconSpec;
+};
+
+// Splits a command line into command, tooltip and icon and expands the command's first %NAME%
+// reference. None when the line was rejected; the user or the trace has been told why.
+std::optional<InputFields> subParseInputLine(Program& program, const std::string& strLine);
 
 }  // namespace perchlet

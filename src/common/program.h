@@ -1,6 +1,5 @@
 #pragma once
 // The program-wide values every part reads, and the system services they reach it through.
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -40,10 +39,6 @@ public:
     std::unique_ptr<OutputFile> logFile;  // the open trace log; none while no log is open
 
     Options options;
-
-    // The parser's field table: 1 command, 2 tooltip, 3 icon (0 is never used).
-    std::array<std::string, 4> strInputFields;
-    std::int16_t intFieldCount = 0;
 
     // Appends one time-stamped line to the trace log (does nothing while no log is open).
     void subWriteTrace(const std::string& message);

@@ -1,15 +1,14 @@
 #pragma once
 // Where start-up hands its accepted commands: the tray entries.
-#include <string>
+#include "cmdline/parser.h"
 
 namespace perchlet {
 
 class TrayIconSink {
 public:
     virtual ~TrayIconSink() = default;
-    // Makes one tray icon of the parser's three fields; may overwrite them in place.
-    virtual void AddIconToTray(std::string& strCommand, std::string& strToolTip,
-                               std::string& strIconSpec) = 0;
+    // Makes one tray icon of a parsed command line.
+    virtual void AddIconToTray(const InputFields& fields) = 0;
     // Removes every icon added so far from the notification area.
     virtual void removeAllIcons() = 0;
 };

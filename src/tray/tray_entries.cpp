@@ -9,19 +9,17 @@
 
 namespace perchlet {
 
-void TrayEntries::AddIconToTray(std::string& strCommand, std::string& strToolTip,
-                                std::string& strIconSpec) {
+void TrayEntries::AddIconToTray(const InputFields& fields) {
+    const std::string& strCommand = fields.strCommand;
     const std::int32_t stored = addTrayEntry(program_, entries_, strCommand, [&](std::int32_t n) {
         windows_.openWindow();
-        TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, strIconSpec, n);
+        TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, fields.strIconSpec, n);
         if (!windows_.makeEntry(n, plan.iconFile)) {
             traceUnloadableIcon(program_, plan.iconFile);
         }
-        if (strToolTip.empty()) {
-            strToolTip = strCommand;
-        }
-        return std::make_unique<Entry>(Entry{strToolTip, strCommand, std::move(plan.launchTarget),
-                                             std::move(plan.parameters)});
+        const std::string& tip = fields.strToolTip.empty() ? strCommand : fields.strToolTip;
+        return std::make_unique<Entry>(
+            Entry{tip, strCommand, std::move(plan.launchTarget), std::move(plan.parameters)});
     });
     if (stored != 0 && newIcons_.add(stored, windows_.now())) {
         showNewIcons();

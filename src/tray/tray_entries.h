@@ -63,8 +63,7 @@ public:
           windows_(windows),
           newIcons_(startedAt) {}
 
-    void AddIconToTray(std::string& strCommand, std::string& strToolTip,
-                       std::string& strIconSpec) override;
+    void AddIconToTray(const InputFields& fields) override;
     void removeAllIcons() override;
     // Hands the icons added since the last call to the shell, all in a row.
     void showNewIcons();
