@@ -212,8 +212,8 @@ TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
               "Warning: Tray icon limit of 30 reached, ignoring command 'x.exe'");
 }
 
-// The windows of the entries, as calls in order.
-class FakeTrayWindows : public TrayWindows {
+// The Win32 side of the entries, as calls in order.
+class FakeTrayHost : public TrayHost {
 public:
     std::vector<std::string> calls;
     std::string unloadable;            // the icon file that cannot be loaded
@@ -221,24 +221,32 @@ public:
     std::function<void()> whileAsked;  // what the user does while the question is open
     std::uint64_t time = 0;
 
-    void openWindow() override {}
-    bool makeEntry(std::int32_t n, const std::string& file) override {
-        calls.push_back("make " + std::to_string(n) + " " + file);
-        return file != unloadable;
-    }
-    void showIcon(std::int32_t n, const std::string& tip, const std::string&) override {
-        calls.push_back("show " + std::to_string(n) + " " + tip);
-    }
-    void removeIcon(std::int32_t n) override { calls.push_back("remove " + std::to_string(n)); }
-    void showFadePicture(std::int32_t n, FadeDirection direction) override {
-        if (n == windowGone) {
-            throw RunError(1400, "Invalid window handle.");
+    class Icon : public EntryIcon {
+    public:
+        Icon(FakeTrayHost& host, EntryIconSpec spec) : host_(host), spec_(std::move(spec)) {}
+        ~Icon() override { host_.calls.push_back("remove " + id()); }
+        void show() override { host_.calls.push_back("show " + id() + " " + spec_.tooltip); }
+        void showFadePicture(FadeDirection direction) override {
+            if (spec_.id == host_.windowGone) {
+                throw RunError(1400, "Invalid window handle.");
+            }
+            host_.calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + id());
         }
-        calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + std::to_string(n));
-    }
-    int showMenu(std::int32_t n, bool) override {
-        calls.push_back("menu " + std::to_string(n));
-        return 5;  // "Exit Perchlet..."
+        int showMenu(bool) override {
+            host_.calls.push_back("menu " + id());
+            return kMenuExit;
+        }
+
+    private:
+        std::string id() const { return std::to_string(spec_.id); }
+        FakeTrayHost& host_;
+        EntryIconSpec spec_;
+    };
+
+    void openWindow() override {}
+    MadeIcon makeIcon(const EntryIconSpec& spec) override {
+        calls.push_back("make " + std::to_string(spec.id) + " " + spec.iconFile);
+        return {std::make_unique<Icon>(*this, spec), spec.iconFile != unloadable};
     }
     void startFadeTimer() override { calls.push_back("start"); }
     void stopFadeTimer() override { calls.push_back("stop"); }
@@ -257,16 +265,16 @@ public:
 
 // One run through the entries' life: additions batched, a click, the menu's exit with its fade
 // (one fault report per fade), a second exit while the question is open, No, then Yes.
-TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
+TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
     testing::FakeSystem system;
     system.openLog();
     system.program.options.ClickMode = 514;
     system.files.contents["C:\\Icons\\a.ico"] = system.files.contents["C:\\Icons\\bad.ico"] = "";
     testing::FakeIconServices icons;
     FakeShell shell;
-    FakeTrayWindows windows;
-    windows.unloadable = "C:\\Icons\\bad.ico";
-    TrayEntries entries(system.program, shell, icons.services, windows, 0);
+    FakeTrayHost host;
+    host.unloadable = "C:\\Icons\\bad.ico";
+    TrayEntries entries(system.program, shell, icons.services, host, 0);
     const auto add = [&](std::string command, std::string tip, std::string icon) {
         entries.AddIconToTray({command, tip, icon});
     };
@@ -281,7 +289,7 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
          {"make 1 C:\\Icons\\a.ico"},
          {"Adding new icon to Tray for 'notepad.exe C:\\a.txt'"}},
         {[&] {  // a quarter second on: both show
-             windows.time = 250;
+             host.time = 250;
              add("C:\\b.doc", "", "C:\\Icons\\bad.ico");
          },
          {"make 2 C:\\Icons\\bad.ico", "show 1 Notes", "show 2 C:\\b.doc"},
@@ -293,10 +301,10 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
          {"Launching 'notepad.exe' (with parameters of 'C:\\a.txt')"}},
         {[&] { entries.iconEvent(3, 0x202); }, {}, {}},  // no such icon
         {[&] {
-             windows.whileAsked = [&] {
+             host.whileAsked = [&] {
                  entries.tmrFade_Timer();
                  exitFromMenu(1);  // brings the open question forward
-                 windows.windowGone = 2;
+                 host.windowGone = 2;
                  entries.tmrFade_Timer();
                  entries.tmrFade_Timer();
                  entries.exitCancelled();
@@ -307,7 +315,7 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
           "down 1"},
          {"Exit selected...", errorReport(gone, "subFade"), "Exit cancelled!"}},
         {[&] {
-             windows.whileAsked = [&] {
+             host.whileAsked = [&] {
                  entries.tmrFade_Timer();  // a new fade reports its fault again
                  entries.exitConfirmed();
              };
@@ -317,11 +325,11 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
          {"Exit selected...", errorReport(gone, "subFade"), shutdownTraceLine(2), kSectionEnd}},
     };
     for (std::size_t index = 0; index < std::size(steps); ++index) {
-        windows.calls.clear();
+        host.calls.clear();
         const std::size_t traced = system.traceMessages().size();
         steps[index].act();
         const auto trace = system.traceMessages();
-        EXPECT_EQ(windows.calls, steps[index].calls) << "step " << index;
+        EXPECT_EQ(host.calls, steps[index].calls) << "step " << index;
         EXPECT_EQ(std::vector<std::string>(trace.begin() + traced, trace.end()), steps[index].trace)
             << "step " << index;
     }
