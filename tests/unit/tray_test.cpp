@@ -336,6 +336,42 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
     EXPECT_EQ(shell.opened.size(), 1u);
 }
 
+// Each entry owns its icon: removing every entry (a start-up that fails) or dropping the entries
+// takes each icon from the shell once, and one made but not yet shown is never shown after.
+TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
+    testing::FakeSystem system;
+    system.openLog();
+    system.files.contents["C:\\Icons\\a.ico"] = "";
+    testing::FakeIconServices icons;
+    FakeShell shell;
+    FakeTrayHost host;
+    // Dropped, the table lets its entries go from the last.
+    const std::pair<bool, std::vector<std::string>> cases[] = {
+        {true, {"remove 1", "remove 2", "remove 3"}},
+        {false, {"remove 3", "remove 2", "remove 1"}}};
+    for (const auto& [removeAll, removals] : cases) {
+        host.calls.clear();
+        host.time = 0;
+        {
+            TrayEntries entries(system.program, shell, icons.services, host, 0);
+            entries.AddIconToTray({"a.exe", "A", "C:\\Icons\\a.ico"});
+            host.time = 250;
+            entries.AddIconToTray({"b.exe", "", "C:\\Icons\\a.ico"});   // both show
+            entries.AddIconToTray({"c.exe", "C", "C:\\Icons\\a.ico"});  // waits for the next batch
+            if (removeAll) {
+                entries.removeAllIcons();
+                entries.showNewIcons();
+                entries.iconEvent(1, kRightButtonDown);  // gone: no menu
+            }
+        }
+        const std::string made = "C:\\Icons\\a.ico";
+        std::vector<std::string> calls{"make 1 " + made, "make 2 " + made, "show 1 A",
+                                       "show 2 b.exe", "make 3 " + made};
+        calls.insert(calls.end(), removals.begin(), removals.end());
+        EXPECT_EQ(host.calls, calls) << removeAll;
+    }
+}
+
 class Launching : public ::testing::Test {
 protected:
     Launching() { system.openLog(); }
