@@ -25,9 +25,9 @@ public:
 inline constexpr std::size_t kTextFileLimit = std::size_t{16} << 20;
 
 // Lines end at CR LF, a lone LF or a lone CR. The file is read whole, in chunks of chunkSize, and
-// decoded at the first line: whether it is UTF-8 or in the ANSI code page shows
-// only once every byte has been seen (the files read are a few lines of text). A file of more
-// than `limit` bytes raises FileTooLarge there, after reading no more than one byte past it.
+// decoded at the first line: whether it is UTF-8 or in the ANSI code page shows only once every
+// byte has been seen (the files read are a few lines of text). A file of more than `limit` bytes
+// raises FileTooLarge there, after reading no more than one byte past it.
 class LineReader : public InputFile {
 public:
     LineReader(std::unique_ptr<ChunkSource> source, const AnsiCodePage& ansi,

@@ -1,8 +1,8 @@
 #pragma once
 // Decisions of the tray entries that need no window.
 #include <array>
-#include <iterator>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "common/program.h"
