@@ -32,7 +32,6 @@ import shutil
 import statistics
 import subprocess
 import sys
-import tempfile
 import time
 from pathlib import Path
 
@@ -89,7 +88,8 @@ class TrayWatch:
                                  ctypes.POINTER(ctypes.c_ulong),
                                  ctypes.POINTER(ctypes.POINTER(ctypes.c_ulong)),
                                  ctypes.POINTER(ctypes.c_uint)]
-        x.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.POINTER(ctypes.c_ulong)] + \
+        x.XGetGeometry.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                   ctypes.POINTER(ctypes.c_ulong)] + \
             [ctypes.POINTER(ctypes.c_int)] * 2 + [ctypes.POINTER(ctypes.c_uint)] * 4
         x.XFree.argtypes = [ctypes.c_void_p]
         x.XCloseDisplay.argtypes = [ctypes.c_void_p]
@@ -541,7 +541,8 @@ def measure_core(repetitions):
 
 def spread(values, scale=1.0, digits=1):
     values = [v * scale for v in values]
-    return f"{statistics.median(values):.{digits}f} ({min(values):.{digits}f}–{max(values):.{digits}f})"
+    low, high = min(values), max(values)
+    return f"{statistics.median(values):.{digits}f} ({low:.{digits}f}–{high:.{digits}f})"
 
 
 class Table:

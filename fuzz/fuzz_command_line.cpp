@@ -25,14 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     system.openLog();
     Program& program = system.program;
 
-    if (!subParseInputLine(program, line)) {
+    const std::optional<InputFields> fields = subParseInputLine(program, line);
+    if (!fields) {
         // A rejected line is always explained to the user.
         FUZZ_CHECK(!system.boxes.shown.empty());
         return 0;
     }
-    FUZZ_CHECK(program.intFieldCount >= 0 && program.intFieldCount <= 3);
-
-    const std::string& command = program.strInputFields[1];
+    const std::string& command = fields->strCommand;
     const CommandAnalysis analysis = analyseCommand(command);
     FUZZ_CHECK(startsWith(command, analysis.launchTarget));
     FUZZ_CHECK(trimBlanks(analysis.parameters) == analysis.parameters);

@@ -198,7 +198,7 @@ def pe_resources():
             for name, at in directory([(n, 0) for n in types[kind]]):
                 point(at, 0x80000000 | len(out))
                 languages = types[kind][name]
-                for (_, at), (_, k) in zip(directory([(f"#{l}", 0) for l, _ in languages]),
+                for (_, at), (_, k) in zip(directory([(f"#{lang}", 0) for lang, _ in languages]),
                                            languages):
                     entries.append((at, k))
         where = {}
@@ -243,7 +243,7 @@ def pe_resources():
         "pe32": module(icons, magic=0x10B),
         "lower-case-and-empty-names": module([(14, "low", 0, group), (14, "", 0, group),
                                               (14, "#9", 0, group)]),
-        "many-languages": module([(14, "#1", l, bytes([l & 0xFF])) for l in
+        "many-languages": module([(14, "#1", lang, bytes([lang & 0xFF])) for lang in
                                   (0x807, 0xC07, 0x7, 0x409, 0x40C)]),
         "name-cut-short": module(icons)[:-20],
         "data-past-the-end": module([(14, "#1", 0, group, 0xFFFFFFFF)], text=b""),

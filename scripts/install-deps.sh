@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-dev clang-format python3
+    cmake ninja-build g++ clang libclang-rt-dev clang-format python3 flake8
     libgtest-dev libgmock-dev libbenchmark-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
     wine wine64 wine32:i386 xvfb trayer xdotool imagemagick x11-utils

@@ -1,16 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the unit tests (also under AddressSanitizer and
+# Runs the quick checks, then builds everything and runs every test: the unit tests (also under AddressSanitizer and
 # UBSan), the end-to-end tests of the Windows program under Wine with a real tray, and a short
 # bounded fuzzing of the core (about a minute per target), and the release built twice.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
+bash scripts/check.sh
 bash scripts/build.sh windows-x64 windows-x86 native native-sanitize
-
-echo "== Formatting"
-git ls-files -- 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 'bench/*.cpp' |
-    xargs clang-format --dry-run --Werror
 
 echo "== Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 ctest --test-dir build/native-sanitize -L unit --output-on-failure

@@ -1,11 +1,18 @@
 #include "cmdline/parser.h"
 
+#include <array>
+#include <cstdint>
+#include <utility>
+
 #include "cmdline/expansion.h"
 #include "common/errors.h"
 #include "common/program.h"
 
 namespace perchlet {
 
+namespace {
+
+// How often find occurs in text, counting non-overlapping occurrences from the left.
 std::int32_t funcCountOccurrences(std::string_view text, std::string_view find) {
     std::int32_t count = 0;
     if (find.empty()) {
@@ -18,11 +25,19 @@ std::int32_t funcCountOccurrences(std::string_view text, std::string_view find) 
     return count;
 }
 
-void subAddField(Program& program, const std::string& value) {
-    if (program.intFieldCount >= 3) {
+// The field table: 1 command, 2 tooltip, 3 icon (0 is never used).
+struct FieldTable {
+    std::array<std::string, 4> strInputFields;
+    std::int16_t intFieldCount = 0;
+};
+
+// Stores value as the next field of the table and removes one pair of enclosing quotes.
+// Raises run-time error 9 for a fourth field and 5 for a lone quote.
+void subAddField(FieldTable& table, const std::string& value) {
+    if (table.intFieldCount >= 3) {
         throw errors::subscriptOutOfRange();
     }
-    std::string& field = program.strInputFields[++program.intFieldCount];
+    std::string& field = table.strInputFields[++table.intFieldCount];
     field = value;
     if (!field.empty() && field.front() == '"' && field.back() == '"') {
         if (field.size() < 2) {
@@ -31,8 +46,6 @@ void subAddField(Program& program, const std::string& value) {
         field = field.substr(1, field.size() - 2);
     }
 }
-
-namespace {
 
 // Positions below are 1-based, as the line syntax is described.
 std::size_t findFrom(std::string_view text, char c, std::size_t position) {
@@ -52,20 +65,16 @@ std::string middle(std::string_view text, std::size_t start, std::int64_t length
 
 }  // namespace
 
-bool subParseInputLine(Program& program, const std::string& strLine) {
-    for (int i = 1; i <= 3; ++i) {
-        program.strInputFields[i].clear();
-    }
-    program.intFieldCount = 0;
-
+std::optional<InputFields> subParseInputLine(Program& program, const std::string& strLine) {
     if (funcCountOccurrences(strLine, "\"") % 2 != 0) {
         program.showMessage("Command line '" + strLine + "' appears to be malformed\n\n" +
                                 "Please ensure that commands are properly surrounded by matched "
                                 "quotes where neccessary",
                             kIconWarning);
-        return false;
+        return std::nullopt;
     }
 
+    FieldTable table;
     try {
         const std::string_view line = strLine;
         std::size_t start = 1;
@@ -77,7 +86,7 @@ bool subParseInputLine(Program& program, const std::string& strLine) {
                 // The comma lies inside a quoted run: the field runs through its closing quote.
                 end = findFrom(line, '"', end) + 1;
             }
-            subAddField(program,
+            subAddField(table,
                         middle(line, start,
                                static_cast<std::int64_t>(end) - static_cast<std::int64_t>(start)));
             start = end + 1;
@@ -86,15 +95,16 @@ bool subParseInputLine(Program& program, const std::string& strLine) {
             }
         }
         if (start <= line.size()) {
-            subAddField(program, std::string(line.substr(start - 1)));
+            subAddField(table, std::string(line.substr(start - 1)));
         }
     } catch (const RunError& error) {
         program.reportError(error, "subParseInputLine");
-        return false;
+        return std::nullopt;
     }
 
-    program.strInputFields[1] = subReplaceEnvironmentVars(program, program.strInputFields[1]);
-    return true;
+    auto& fields = table.strInputFields;
+    return InputFields{subReplaceEnvironmentVars(program, fields[1]), std::move(fields[2]),
+                       std::move(fields[3])};
 }
 
 }  // namespace perchlet

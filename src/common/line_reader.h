@@ -1,5 +1,5 @@
 #pragma once
-// Lines of a text file read in chunks, as UTF-8.
+// Lines of a text file, as UTF-8.
 #include <cstddef>
 #include <memory>
 #include <span>
@@ -10,7 +10,7 @@
 
 namespace perchlet {
 
-// The bytes of an open file, in order.
+// The bytes of an open file, in order, a chunk at a time.
 class ChunkSource {
 public:
     virtual ~ChunkSource() = default;
@@ -24,10 +24,10 @@ public:
 // within the memory of a 32-bit process.
 inline constexpr std::size_t kTextFileLimit = std::size_t{16} << 20;
 
-// Lines end at CR LF, a lone LF or a lone CR, also where a chunk ends between the CR and the LF.
-// The file is read whole at the first line: whether it is UTF-8 or in the ANSI code page shows
-// only once every byte has been seen (the files read are a few lines of text). A file of more
-// than `limit` bytes raises FileTooLarge there, after reading no more than one byte past it.
+// Lines end at CR LF, a lone LF or a lone CR. The file is read whole, in chunks of chunkSize, and
+// decoded at the first line: whether it is UTF-8 or in the ANSI code page shows only once every
+// byte has been seen (the files read are a few lines of text). A file of more than `limit` bytes
+// raises FileTooLarge there, after reading no more than one byte past it.
 class LineReader : public InputFile {
 public:
     LineReader(std::unique_ptr<ChunkSource> source, const AnsiCodePage& ansi,

@@ -1,6 +1,5 @@
 #pragma once
 // The program-wide values every part reads, and the system services they reach it through.
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -12,14 +11,10 @@ namespace perchlet {
 
 class RunError;
 
-// The tray mouse messages a click mode launches on: the left button's release
-// (WM_LBUTTONUP) and its double click (WM_LBUTTONDBLCLK).
-inline constexpr std::int32_t kSingleClickMessage = 514;
-inline constexpr std::int32_t kDoubleClickMessage = 515;
-
 struct Options {
     bool ExitDisabled = false;
-    std::int32_t ClickMode = 0;  // the tray mouse message that launches; 0: no click launches
+    // The tray mouse message that launches (common/tray_messages.h); 0: no click launches.
+    std::int32_t ClickMode = 0;
     bool RightMouseMenuDisabled = false;
 };
 
@@ -44,10 +39,6 @@ public:
     std::unique_ptr<OutputFile> logFile;  // the open trace log; none while no log is open
 
     Options options;
-
-    // The parser's field table: 1 command, 2 tooltip, 3 icon (0 is never used).
-    std::array<std::string, 4> strInputFields;
-    std::int16_t intFieldCount = 0;
 
     // Appends one time-stamped line to the trace log (does nothing while no log is open).
     void subWriteTrace(const std::string& message);

@@ -99,8 +99,6 @@ std::string utf8FromUtf16Bytes(std::string_view bytes, bool bigEndian) {
     return text;
 }
 
-}  // namespace
-
 bool isValidUtf8(std::string_view text) {
     while (!text.empty()) {
         const Decoded decoded = decodeOne(text);
@@ -112,20 +110,31 @@ bool isValidUtf8(std::string_view text) {
     return true;
 }
 
-std::u16string utf16FromUtf8(std::string_view text) {
-    std::u16string out;
+template <typename Unit>
+std::basic_string<Unit> utf16In(std::string_view text) {
+    std::basic_string<Unit> out;
     out.reserve(text.size());
     while (!text.empty()) {
         const Decoded decoded = decodeOne(text);
         if (decoded.value >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((decoded.value - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((decoded.value - 0x10000) & 0x3FF));
+            out += static_cast<Unit>(0xD800 + ((decoded.value - 0x10000) >> 10));
+            out += static_cast<Unit>(0xDC00 + ((decoded.value - 0x10000) & 0x3FF));
         } else {
-            out += static_cast<char16_t>(decoded.value);
+            out += static_cast<Unit>(decoded.value);
         }
         text.remove_prefix(decoded.length == 0 ? 1 : decoded.length);
     }
     return out;
+}
+
+}  // namespace
+
+std::u16string utf16FromUtf8(std::string_view text) {
+    return utf16In<char16_t>(text);
+}
+
+std::wstring wideFromUtf8(std::string_view text) {
+    return utf16In<wchar_t>(text);
 }
 
 std::string utf8FromUtf16(std::u16string_view text) {

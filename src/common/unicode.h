@@ -9,9 +9,10 @@ namespace perchlet {
 
 inline constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
-bool isValidUtf8(std::string_view text);
 // Each invalid sequence becomes U+FFFD; a lone surrogate from UTF-16 does too.
 std::u16string utf16FromUtf8(std::string_view text);
+// The same in the system's own UTF-16 unit (wchar_t on Windows), made in place.
+std::wstring wideFromUtf8(std::string_view text);
 std::string utf8FromUtf16(std::u16string_view text);
 
 // The length of the longest start of `text` that takes at most `units` UTF-16 code units and

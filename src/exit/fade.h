@@ -17,7 +17,6 @@ public:
         blnFadeUp_ = !blnFadeUp_;
         return blnFadeUp_ ? FadeDirection::Up : FadeDirection::Down;
     }
-    bool up() const { return blnFadeUp_; }
 
 private:
     bool blnFadeUp_ = false;

@@ -4,6 +4,10 @@
 
 namespace perchlet {
 
+std::string holdingFileName(const std::string& folder, std::int32_t n) {
+    return folder + "\\" + std::to_string(n) + ".ico";
+}
+
 std::string holdingTemporaryName(const std::string& path, std::uint32_t processId) {
     return path + "." + std::to_string(processId) + ".tmp";
 }

@@ -10,6 +10,7 @@
 #include "common/text.h"
 #include "icons/association.h"
 #include "icons/extraction.h"
+#include "icons/holding_names.h"
 #include "icons/icon_numbers.h"
 
 namespace perchlet {
@@ -127,7 +128,7 @@ IconChoice chooseIconFile(Program& program, IconServices& services, const std::s
     }
     modulePath = cleanModulePath(std::move(modulePath), strCommand, analysis);
 
-    std::string holdingFile = program.strDataFolder + "\\" + std::to_string(n) + ".ico";
+    std::string holdingFile = holdingFileName(program.strDataFolder, n);
     const bool written =
         subExtractIcons(program, services, modulePath, holdingFile, iconNumber, isResourceId);
     return {std::move(holdingFile), false, !written};

@@ -5,16 +5,20 @@
 namespace perchlet::win32 {
 
 namespace {
-std::atomic<long> live[static_cast<int>(GuiKind::kCount)];
-}
 
-long liveObjects(GuiKind kind) {
+// Live objects of each kind made through the owners.
+std::atomic<long> live[static_cast<int>(HandleKind::kCount)];
+
+long liveObjects(HandleKind kind) {
     return live[static_cast<int>(kind)].load();
 }
-void countCreated(GuiKind kind) {
+
+}  // namespace
+
+void countCreated(HandleKind kind) {
     ++live[static_cast<int>(kind)];
 }
-void countReleased(GuiKind kind) {
+void countReleased(HandleKind kind) {
     --live[static_cast<int>(kind)];
 }
 
@@ -23,11 +27,11 @@ void reportLiveObjects(const char* when) {
     wsprintfW(line,
               L"Perchlet objects %hs: icons=%ld bitmaps=%ld dcs=%ld modules=%ld keys=%ld files=%ld "
               L"menus=%ld windows=%ld brushes=%ld fonts=%ld\n",
-              when, liveObjects(GuiKind::Icon), liveObjects(GuiKind::Bitmap),
-              liveObjects(GuiKind::DeviceContext), liveObjects(GuiKind::Module),
-              liveObjects(GuiKind::RegistryKey), liveObjects(GuiKind::File),
-              liveObjects(GuiKind::Menu), liveObjects(GuiKind::Window), liveObjects(GuiKind::Brush),
-              liveObjects(GuiKind::Font));
+              when, liveObjects(HandleKind::Icon), liveObjects(HandleKind::Bitmap),
+              liveObjects(HandleKind::DeviceContext), liveObjects(HandleKind::Module),
+              liveObjects(HandleKind::RegistryKey), liveObjects(HandleKind::File),
+              liveObjects(HandleKind::Menu), liveObjects(HandleKind::Window),
+              liveObjects(HandleKind::Brush), liveObjects(HandleKind::Font));
     // The ANSI form for this plain ASCII line: Wine traces that one only, where the tests read it.
     OutputDebugStringA(toUtf8(line).c_str());
 }

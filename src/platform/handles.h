@@ -9,7 +9,9 @@
 
 namespace perchlet::win32 {
 
-enum class GuiKind {
+// The kinds of system objects the owners below count: user and GDI objects, modules, registry
+// keys and kernel handles.
+enum class HandleKind {
     Icon,
     Bitmap,
     DeviceContext,
@@ -23,10 +25,8 @@ enum class GuiKind {
     kCount
 };
 
-// Live objects of each kind made through the owners below.
-long liveObjects(GuiKind kind);
-void countCreated(GuiKind kind);
-void countReleased(GuiKind kind);
+void countCreated(HandleKind kind);
+void countReleased(HandleKind kind);
 
 template <typename Traits>
 class Owned {
@@ -68,10 +68,10 @@ private:
 };
 
 // Handles that are null when there is none, released by one call.
-template <typename H, GuiKind Kind, auto Release>
+template <typename H, HandleKind Kind, auto Release>
 struct NullableTraits {
     using Handle = H;
-    static constexpr GuiKind kind = Kind;
+    static constexpr HandleKind kind = Kind;
     static Handle invalid() { return nullptr; }
     static void release(Handle h) { Release(h); }
 };
@@ -80,28 +80,27 @@ struct NullableTraits {
 template <auto Release>
 struct KernelTraits {
     using Handle = HANDLE;
-    static constexpr GuiKind kind = GuiKind::File;
+    static constexpr HandleKind kind = HandleKind::File;
     static Handle invalid() { return INVALID_HANDLE_VALUE; }
     static void release(Handle h) { Release(h); }
 };
 
-using IconHandle = Owned<NullableTraits<HICON, GuiKind::Icon, DestroyIcon>>;
-using BitmapHandle = Owned<NullableTraits<HBITMAP, GuiKind::Bitmap, DeleteObject>>;
-using BrushHandle = Owned<NullableTraits<HBRUSH, GuiKind::Brush, DeleteObject>>;
-using FontHandle = Owned<NullableTraits<HFONT, GuiKind::Font, DeleteObject>>;
+using IconHandle = Owned<NullableTraits<HICON, HandleKind::Icon, DestroyIcon>>;
+using BitmapHandle = Owned<NullableTraits<HBITMAP, HandleKind::Bitmap, DeleteObject>>;
+using FontHandle = Owned<NullableTraits<HFONT, HandleKind::Font, DeleteObject>>;
 // A memory device context made with CreateCompatibleDC.
-using MemoryDc = Owned<NullableTraits<HDC, GuiKind::DeviceContext, DeleteDC>>;
-using ModuleHandle = Owned<NullableTraits<HMODULE, GuiKind::Module, FreeLibrary>>;
-using RegistryKey = Owned<NullableTraits<HKEY, GuiKind::RegistryKey, RegCloseKey>>;
-using MenuHandle = Owned<NullableTraits<HMENU, GuiKind::Menu, DestroyMenu>>;
+using MemoryDc = Owned<NullableTraits<HDC, HandleKind::DeviceContext, DeleteDC>>;
+using ModuleHandle = Owned<NullableTraits<HMODULE, HandleKind::Module, FreeLibrary>>;
+using RegistryKey = Owned<NullableTraits<HKEY, HandleKind::RegistryKey, RegCloseKey>>;
+using MenuHandle = Owned<NullableTraits<HMENU, HandleKind::Menu, DestroyMenu>>;
 using FileHandle = Owned<KernelTraits<CloseHandle>>;
-// A directory search of FindFirstFileA.
+// A directory search of FindFirstFileW.
 using FindHandle = Owned<KernelTraits<FindClose>>;
 
 // Kernel handles that are null when there is none (OpenProcess, CreateEvent...); counted as files.
 struct NullKernelTraits {
     using Handle = HANDLE;
-    static constexpr GuiKind kind = GuiKind::File;
+    static constexpr HandleKind kind = HandleKind::File;
     static Handle invalid() { return nullptr; }
     static void release(Handle h) { CloseHandle(h); }
 };
@@ -109,7 +108,7 @@ using KernelHandle = Owned<NullKernelTraits>;
 
 struct WindowTraits {
     using Handle = HWND;
-    static constexpr GuiKind kind = GuiKind::Window;
+    static constexpr HandleKind kind = HandleKind::Window;
     static Handle invalid() { return nullptr; }
     static void release(Handle h) {
         if (IsWindow(h)) {
@@ -122,12 +121,12 @@ using WindowHandle = Owned<WindowTraits>;
 // The screen's device context, borrowed for one scope.
 class ScreenDc {
 public:
-    ScreenDc() : dc_(GetDC(nullptr)) { countCreated(GuiKind::DeviceContext); }
+    ScreenDc() : dc_(GetDC(nullptr)) { countCreated(HandleKind::DeviceContext); }
     ScreenDc(const ScreenDc&) = delete;
     ScreenDc& operator=(const ScreenDc&) = delete;
     ~ScreenDc() {
         ReleaseDC(nullptr, dc_);
-        countReleased(GuiKind::DeviceContext);
+        countReleased(HandleKind::DeviceContext);
     }
     HDC get() const { return dc_; }
 

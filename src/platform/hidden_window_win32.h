@@ -8,6 +8,12 @@
 
 namespace perchlet::win32 {
 
+// The timers the hidden window runs, by id: the exit fade, the retries of icons the shell
+// refused, and the look at the display's scale once a change is over.
+inline constexpr UINT_PTR kFadeTimer = 1;
+inline constexpr UINT_PTR kRetryTimer = 2;
+inline constexpr UINT_PTR kScaleTimer = 3;
+
 // What the hidden window's messages are handed to.
 class HiddenWindowMessages {
 public:

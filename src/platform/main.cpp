@@ -22,7 +22,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     Win32Shell shell;
     Program program{Services{environment, files, boxes, clock, process}};
     Win32IconServices icons;
-    TrayIcons tray(program, shell, icons.services, instance);
+    Win32Tray tray(program, shell, icons.services, instance);
     boxes.watcher = &tray;
 
     try {

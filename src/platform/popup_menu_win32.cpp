@@ -6,12 +6,12 @@
 namespace perchlet::win32 {
 
 PopupMenu::PopupMenu(bool exitDisabled) : menu_(CreatePopupMenu()) {
-    for (int index = 1; index <= 5; ++index) {
+    for (int index = 1; index <= kMenuExit; ++index) {
         const char* caption = kMenuCaptions[index - 1];
         if (caption[0] == '-') {
             AppendMenuW(menu_.get(), MF_SEPARATOR, index, nullptr);
         } else {
-            const UINT state = index == 5 && exitDisabled ? MF_GRAYED : 0;
+            const UINT state = index == kMenuExit && exitDisabled ? MF_GRAYED : 0;
             AppendMenuW(menu_.get(), MF_STRING | state, index, toWide(caption).c_str());
         }
     }

@@ -6,6 +6,8 @@
 #include <shellapi.h>
 
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -16,53 +18,82 @@
 
 namespace perchlet::win32 {
 
-class ShellIcons : private IconRegistrations::Notifier {
+class ShellIcon;
+
+// The icons there are, each visited in order: the entries own them.
+class ShellIconList {
 public:
-    // The timer of the hidden window the retries run on.
-    static constexpr UINT_PTR kRetryTimer = 2;
+    virtual void forEachShellIcon(const std::function<void(ShellIcon&)>& visit) = 0;
 
-    ShellIcons(Program& program, HiddenWindow& window) : program_(program), window_(window) {}
+protected:
+    ~ShellIconList() = default;
+};
 
-    // Icon n (1 to kMaxTrayEntries) with its tip, handed to the shell; `command` names it in
-    // the warning when the shell never takes it.
-    void add(std::int32_t n, HICON picture, const std::string& tooltip, const std::string& command);
-    // Shows another picture for icon n (the exit fade, another scale). With `tell` false the
-    // shell is not asked now: the next addition carries it.
-    void change(std::int32_t n, HICON picture, bool tell = true);
-    void remove(std::int32_t n);
+// What the icons share: the window they belong to and the retry timer.
+class ShellIcons {
+public:
+    ShellIcons(Program& program, HiddenWindow& window, ShellIconList& icons)
+        : program_(program), window_(window), icons_(icons) {}
+
     // The shell started again: every icon is added anew.
     void addAllAgain();
     // A tick of kRetryTimer.
     void retry();
-    // The popup menu of icon n closed with nothing chosen: the keyboard goes back to the
-    // notification area.
-    void returnFocus(std::int32_t n);
-    // Where the shell shows icon n on the screen; none when it cannot tell.
-    std::optional<RECT> iconRect(std::int32_t n) const;
 
 private:
-    struct Record {
-        bool present = false;
-        HICON picture = nullptr;  // owned by the entry
-        std::array<char16_t, 64> tip{};
-        std::string command;
-    };
+    friend class ShellIcon;
 
-    // The one call to the shell; true when it took the request.
-    bool notify(DWORD message, std::int32_t n);
-    void added(std::int32_t n);
-    // A request about icon n that carries no picture or tip; true when the shell took it.
-    bool control(DWORD message, std::int32_t n);
-    void useKeyboardMessages(std::int32_t n);
+    bool anyPending();
+    // The retry timer runs only while an icon is pending.
     void updateRetryTimer();
-    bool request(std::int32_t n, IconRegistrations::Request request) override;
-    void givenUp(std::int32_t n) override;
 
     Program& program_;
     HiddenWindow& window_;
-    std::array<Record, kMaxTrayEntries + 1> records_{};
-    IconRegistrations registrations_;
+    ShellIconList& icons_;
     bool retryTimerOn_ = false;
+};
+
+// One icon as the shell holds it, with its tip and its retries. Destroying it takes the icon
+// from the shell.
+class ShellIcon : private IconRegistration::Notifier {
+public:
+    // `command` names the icon in the warning when the shell never takes it.
+    ShellIcon(ShellIcons& shell, UINT id, const std::string& tooltip, std::string command)
+        : shell_(shell), id_(id), tip_(tipField(tooltip)), command_(std::move(command)) {}
+    ShellIcon(const ShellIcon&) = delete;
+    ShellIcon& operator=(const ShellIcon&) = delete;
+    ~ShellIcon();
+
+    // Hands the icon, with this picture, to the shell.
+    void add(HICON picture);
+    // Shows another picture (the exit fade, another scale). With `tell` false the shell is not
+    // asked now: the next addition carries it.
+    void change(HICON picture, bool tell = true);
+    // The popup menu closed with nothing chosen: the keyboard goes back to the notification
+    // area.
+    void returnFocus();
+    // Where the shell shows the icon on the screen; none when it cannot tell.
+    std::optional<RECT> rect() const;
+
+private:
+    friend class ShellIcons;
+
+    // The one call to the shell; true when it took the request.
+    bool notify(DWORD message);
+    // A request that carries no picture or tip; true when the shell took it.
+    bool control(DWORD message);
+    void added();
+    void useKeyboardMessages();
+    bool request(IconRegistration::Request request) override;
+    void givenUp() override;
+
+    ShellIcons& shell_;
+    UINT id_;
+    bool present_ = false;
+    HICON picture_ = nullptr;  // owned by the entry
+    std::array<char16_t, 64> tip_;
+    std::string command_;
+    IconRegistration registration_;
 };
 
 }  // namespace perchlet::win32

@@ -1,9 +1,10 @@
 #pragma once
-// The windows of the tray entries: their pictures, the shell's records of their icons, the
-// hidden window with its timers, the popup menus and the exit question.
+// The Win32 side of the tray: each entry's icon (its pictures, its popup menu and the shell's
+// record of it), and what the icons share: the one hidden window with its timers, the pictures
+// every icon may use, and the exit question.
 #include <windows.h>
 
-#include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -20,54 +21,74 @@
 
 namespace perchlet::win32 {
 
-class TrayIcons final : public BoxWatcher,
-                        private TrayWindows,
+// frmCommon: the hidden window and what lives with it, made with the first entry.
+struct TrayCommon {
+    TrayCommon(HINSTANCE instance, Program& program, HiddenWindowMessages& messages,
+               ShellIconList& icons)
+        : window(instance, program, messages), shell(program, window, icons), pictures(instance) {}
+    HiddenWindow window;
+    ShellIcons shell;
+    TrayPictures pictures;
+};
+
+// One entry's icon. Its shell record goes first when it is destroyed: the shell must not keep a
+// picture that is gone.
+class Win32EntryIcon final : public EntryIcon {
+public:
+    Win32EntryIcon(TrayCommon& common, const EntryIconSpec& spec, bool exitDisabled)
+        : common_(common),
+          mnuPopup_(exitDisabled),
+          record_(common.shell, static_cast<UINT>(spec.id), spec.tooltip, spec.command) {}
+
+    // Takes its picture from iconFile ("" for the default picture); false when the file cannot
+    // be loaded as an icon, and the default picture shows.
+    bool usePicture(const std::string& iconFile);
+    void show() override { record_.add(picTrayIcon_->get()); }
+    void showFadePicture(FadeDirection direction) override;
+    int showMenu(bool atIcon) override;
+    // Makes the pictures again at the tray's new size; the shell is changed to them when
+    // `tellShell`.
+    void followScale(bool tellShell);
+    ShellIcon& shellIcon() { return record_; }
+
+private:
+    TrayCommon& common_;
+    Picture picTrayIcon_;
+    Picture picMerged_;  // drawn at the first fade tick that shows it
+    bool defaultPicture_ = true;
+    // The bytes of the icon file picTrayIcon_ came from, read once: a holding file may be
+    // another run's icon by the time the scale changes. None for the default picture, or for
+    // a file too large to keep, whose picture then stays as it is.
+    std::optional<KeptIconFile> pictureFile_;
+    PopupMenu mnuPopup_;
+    ShellIcon record_;
+};
+
+class Win32Tray final : public BoxWatcher,
+                        private TrayHost,
                         private HiddenWindowMessages,
+                        private ShellIconList,
                         private ExitAnswers {
 public:
-    TrayIcons(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
+    Win32Tray(Program& program, Shell& shell, IconServices& icons, HINSTANCE instance)
         : program_(program),
           instance_(instance),
           entries_(program, shell, icons, *this, GetTickCount64()) {}
-    ~TrayIcons() { entries_.removeAllIcons(); }
+    ~Win32Tray() { entries_.removeAllIcons(); }
 
     // Where start-up adds its commands.
     TrayEntries& entries() { return entries_; }
-    // What start-up has made so far shows while a box waits.
+    // A box is about to wait for the user: the icons start-up has made so far are handed to the
+    // shell first, so that they show meanwhile.
     void beforeBox() override { entries_.showNewIcons(); }
 
     bool anyWindow() const { return entries_.lngIconCount() > 0 || frmCommon_ != nullptr; }
 
 private:
-    // The hidden window and what lives with it, made with the first entry.
-    struct Common {
-        Common(HINSTANCE instance, Program& program, TrayIcons& tray)
-            : window(instance, program, tray), shell(program, window), pictures(instance) {}
-        HiddenWindow window;
-        ShellIcons shell;
-        TrayPictures pictures;
-    };
-    Common& frmCommon();
-
-    // The window side of one entry. Its number is its icon's id on the hidden window.
-    struct EntryWindows {
-        explicit EntryWindows(bool exitDisabled) : mnuPopup(exitDisabled) {}
-        Picture picTrayIcon;
-        Picture picMerged;  // drawn at the first fade tick that shows it
-        bool defaultPicture = true;
-        // The bytes of the icon file picTrayIcon came from, read once: a holding file may be
-        // another run's icon by the time the scale changes. None for the default picture, or for
-        // a file too large to keep, whose picture then stays as it is.
-        std::optional<KeptIconFile> pictureFile;
-        PopupMenu mnuPopup;
-    };
+    TrayCommon& frmCommon();
 
     void openWindow() override { frmCommon(); }
-    bool makeEntry(std::int32_t n, const std::string& iconFile) override;
-    void showIcon(std::int32_t n, const std::string& tooltip, const std::string& command) override;
-    void removeIcon(std::int32_t n) override;
-    void showFadePicture(std::int32_t n, FadeDirection direction) override;
-    int showMenu(std::int32_t n, bool atIcon) override;
+    MadeIcon makeIcon(const EntryIconSpec& spec) override;
     void startFadeTimer() override;
     void stopFadeTimer() override;
     bool bringQuestionForward() override { return exitDialog_.bringForward(); }
@@ -86,12 +107,18 @@ private:
     void exitConfirmed() override { entries_.exitConfirmed(); }
     void exitCancelled() override { entries_.exitCancelled(); }
 
+    void forEachShellIcon(const std::function<void(ShellIcon&)>& visit) override;
+    // Every icon is one this tray made.
+    template <typename Visit>
+    void forEachEntryIcon(Visit&& visit) {
+        entries_.forEachIcon([&](EntryIcon& icon) { visit(static_cast<Win32EntryIcon&>(icon)); });
+    }
+
     Program& program_;
     HINSTANCE instance_;
-    std::unique_ptr<Common> frmCommon_;
-    std::array<std::unique_ptr<EntryWindows>, kMaxTrayEntries + 1> entryWindows_;
+    std::unique_ptr<TrayCommon> frmCommon_;
     ExitDialog exitDialog_{instance_, program_, *this};
-    TrayEntries entries_;
+    TrayEntries entries_;  // its icons go before the hidden window they belong to
 };
 
 }  // namespace perchlet::win32

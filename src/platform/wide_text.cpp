@@ -7,8 +7,7 @@ namespace perchlet::win32 {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows' wide text is UTF-16");
 
 std::wstring toWide(std::string_view text) {
-    const std::u16string wide = utf16FromUtf8(text);
-    return std::wstring(wide.begin(), wide.end());
+    return wideFromUtf8(text);
 }
 
 std::string toUtf8(std::wstring_view text) {

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 #include "common/program.h"
+#include "common/tray_messages.h"
 #include "common/text.h"
 
 namespace perchlet {

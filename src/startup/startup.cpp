@@ -57,9 +57,8 @@ void openTraceLog(Program& program) {
 }
 
 void addParsedCommand(Program& program, TrayIconSink& tray, const std::string& line) {
-    if (subParseInputLine(program, line)) {
-        auto& fields = program.strInputFields;
-        tray.AddIconToTray(fields[1], fields[2], fields[3]);
+    if (const auto fields = subParseInputLine(program, line)) {
+        tray.AddIconToTray(*fields);
     }
 }
 

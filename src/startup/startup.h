@@ -1,20 +1,9 @@
 #pragma once
-#include <string>
+#include "tray/icon_sink.h"
 
 namespace perchlet {
 
 class Program;
-
-// Where accepted commands go: the tray entries.
-class TrayIconSink {
-public:
-    virtual ~TrayIconSink() = default;
-    // Makes one tray icon of the parser's three fields; may overwrite them in place.
-    virtual void AddIconToTray(std::string& strCommand, std::string& strToolTip,
-                               std::string& strIconSpec) = 0;
-    // Removes every icon added so far from the notification area.
-    virtual void removeAllIcons() = 0;
-};
 
 enum class StartupOutcome {
     Run,     // go on while any window of the program exists

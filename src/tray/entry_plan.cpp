@@ -8,11 +8,10 @@
 namespace perchlet {
 
 TrayEntryPlan planTrayEntry(Program& program, IconServices& services, const std::string& strCommand,
-                            std::string& strIconSpec, std::int32_t n) {
+                            const std::string& strIconSpec, std::int32_t n) {
     CommandAnalysis analysis = analyseCommand(strCommand);
     const IconChoice choice =
         chooseIconFile(program, services, strCommand, analysis, strIconSpec, n);
-    strIconSpec = choice.path;
     TrayEntryPlan plan;
     if (useIconFile(program, choice, program.sys.files.isOrdinaryFile(choice.path))) {
         plan.iconFile = choice.path;

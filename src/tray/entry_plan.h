@@ -18,10 +18,9 @@ struct TrayEntryPlan {
 };
 
 // Analyses strCommand, chooses the icon of entry n and checks that its file is there, tracing each
-// step. strIconSpec is replaced by the path of the icon file tried, which AddIconToTray hands back
-// to its caller.
+// step.
 TrayEntryPlan planTrayEntry(Program& program, IconServices& services, const std::string& strCommand,
-                            std::string& strIconSpec, std::int32_t n);
+                            const std::string& strIconSpec, std::int32_t n);
 
 // AddIconToTray's limit and order: a command beyond the last entry is traced and ignored; else
 // make(n) makes entry n, which counts only once stored whole: a box shown while its icon is chosen

@@ -4,10 +4,15 @@
 
 namespace perchlet {
 
+namespace {
+
+// "(without parameters)" or "(with parameters of '...')".
 std::string launchParameterDescription(const std::string& parameters) {
     return parameters.empty() ? "(without parameters)"
                               : "(with parameters of '" + parameters + "')";
 }
+
+}  // namespace
 
 const char* shellFailureText(std::intptr_t result) {
     switch (result) {

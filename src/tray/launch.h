@@ -14,9 +14,6 @@ public:
     virtual std::intptr_t open(const std::string& target, const std::string& parameters) = 0;
 };
 
-// "(without parameters)" or "(with parameters of '...')".
-std::string launchParameterDescription(const std::string& parameters);
-
 // The words for the shell's known failure codes; nullptr for every other value.
 const char* shellFailureText(std::intptr_t result);
 

@@ -9,38 +9,35 @@
 
 namespace perchlet {
 
-void TrayEntries::AddIconToTray(std::string& strCommand, std::string& strToolTip,
-                                std::string& strIconSpec) {
+void TrayEntries::AddIconToTray(const InputFields& fields) {
+    const std::string& strCommand = fields.strCommand;
     const std::int32_t stored = addTrayEntry(program_, entries_, strCommand, [&](std::int32_t n) {
-        windows_.openWindow();
-        TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, strIconSpec, n);
-        if (!windows_.makeEntry(n, plan.iconFile)) {
+        host_.openWindow();
+        TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, fields.strIconSpec, n);
+        const std::string& tip = fields.strToolTip.empty() ? strCommand : fields.strToolTip;
+        // The icon's id is its entry's number.
+        TrayHost::MadeIcon made = host_.makeIcon({n, plan.iconFile, tip, strCommand});
+        if (!made.asAsked) {
             traceUnloadableIcon(program_, plan.iconFile);
         }
-        if (strToolTip.empty()) {
-            strToolTip = strCommand;
-        }
-        return std::make_unique<Entry>(Entry{strToolTip, strCommand, std::move(plan.launchTarget),
-                                             std::move(plan.parameters)});
+        return std::make_unique<Entry>(
+            Entry{std::move(plan.launchTarget), std::move(plan.parameters), std::move(made.icon)});
     });
-    if (stored != 0 && newIcons_.add(stored, windows_.now())) {
+    if (stored != 0 && newIcons_.add(stored, host_.now())) {
         showNewIcons();
     }
 }
 
 void TrayEntries::showNewIcons() {
-    newIcons_.show(windows_.now(), [this](std::int32_t n) {
+    newIcons_.show(host_.now(), [this](std::int32_t n) {
         if (const Entry* entry = entries_.find(n)) {
-            windows_.showIcon(n, entry->labelToolTip, entry->command);
+            entry->icon->show();
         }
     });
 }
 
 void TrayEntries::unloadEntry(std::int32_t n) {
-    if (entries_.find(n) != nullptr) {
-        windows_.removeIcon(n);
-        entries_.remove(n);
-    }
+    entries_.remove(n);  // its icon leaves the shell with it
 }
 
 void TrayEntries::removeAllIcons() {
@@ -50,20 +47,22 @@ void TrayEntries::removeAllIcons() {
     }
 }
 
-void TrayEntries::iconEvent(std::int32_t n, std::uint32_t message) {
-    if (entries_.find(n) == nullptr) {
+void TrayEntries::iconEvent(std::int32_t id, std::uint32_t message) {
+    const std::int32_t n = id;  // the icon's id is its entry's number
+    const Entry* entry = entries_.find(n);
+    if (entry == nullptr) {
         return;
     }
-    const TrayAction action =
-        trayEvents_.read(static_cast<std::uint32_t>(n), message, windows_.now(),
-                         windows_.doubleClickTime(), program_.options);
+    const TrayAction action = trayEvents_.read(static_cast<std::uint32_t>(id), message, host_.now(),
+                                               host_.doubleClickTime(), program_.options);
     switch (action) {
         case TrayAction::Launch:
             launchEntry(n);
             break;
         case TrayAction::OpenMenu:
         case TrayAction::KeyMenu:
-            if (const int index = windows_.showMenu(n, action == TrayAction::KeyMenu); index != 0) {
+            if (const int index = entry->icon->showMenu(action == TrayAction::KeyMenu);
+                index != 0) {
                 mnuVisible_Click(n, index);
             }
             break;
@@ -93,26 +92,23 @@ void TrayEntries::mnuVisible_Click(std::int32_t n, int index) {
 }
 
 void TrayEntries::exitRequest() {
-    if (windows_.bringQuestionForward()) {
+    if (host_.bringQuestionForward()) {
         return;  // the question is already open: one is enough
     }
     program_.subWriteTrace("Exit selected...");
     fadeFaults_.newFade();
-    windows_.startFadeTimer();
-    windows_.askExit(exitQuestion(lngIconCount()));
+    host_.startFadeTimer();
+    host_.askExit(exitQuestion(lngIconCount()));
 }
 
 void TrayEntries::tmrFade_Timer() {
     const FadeDirection direction = phase_.tick();
-    const std::int32_t count = lngIconCount();
-    for (std::int32_t index = 1; index <= count; ++index) {
-        subFade(index, direction);
-    }
+    forEachIcon([&](EntryIcon& icon) { subFade(icon, direction); });
 }
 
-void TrayEntries::subFade(std::int32_t index, FadeDirection direction) {
+void TrayEntries::subFade(EntryIcon& icon, FadeDirection direction) {
     try {
-        windows_.showFadePicture(index, direction);
+        icon.showFadePicture(direction);
     } catch (const RunError& error) {
         if (fadeFaults_.firstOfFade()) {
             program_.reportError(error, "subFade");
@@ -121,11 +117,8 @@ void TrayEntries::subFade(std::int32_t index, FadeDirection direction) {
 }
 
 void TrayEntries::subStopFade() {
-    windows_.stopFadeTimer();
-    const std::int32_t count = lngIconCount();
-    for (std::int32_t index = 1; index <= count; ++index) {
-        subFade(index, FadeDirection::Down);
-    }
+    host_.stopFadeTimer();
+    forEachIcon([&](EntryIcon& icon) { subFade(icon, FadeDirection::Down); });
 }
 
 void TrayEntries::subShutdown() {
@@ -135,7 +128,7 @@ void TrayEntries::subShutdown() {
     for (std::int32_t index = 1; index <= count; ++index) {
         unloadEntry(index);
     }
-    windows_.endProgram();
+    host_.endProgram();
 }
 
 void TrayEntries::exitCancelled() {

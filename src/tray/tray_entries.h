@@ -1,40 +1,58 @@
 #pragma once
 // The tray entries: what start-up adds, what their icons' clicks and menus do, the exit question
-// with its fade, and the shutdown. What needs a window (pictures, the shell's records of the
-// icons, the timer, the menu and the dialog) is reached through TrayWindows.
+// with its fade, and the shutdown. Each entry owns its icon's Win32 side (EntryIcon); what the
+// entries share there (the hidden window, the fade's timer, the exit dialog) is TrayHost.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "common/program.h"
 #include "exit/fade.h"
 #include "icons/icon_system.h"
-#include "startup/startup.h"
 #include "tray/entry_table.h"
+#include "tray/icon_sink.h"
 #include "tray/launch.h"
 #include "tray/new_icons.h"
 #include "tray/tray_logic.h"
 
 namespace perchlet {
 
-class TrayWindows {
+// The Win32 side of one entry: its picture and crossed picture, its popup menu, and the shell's
+// record of its icon with its retries. Destroying it takes the icon from the shell and lets its
+// pictures and menu go.
+class EntryIcon {
+public:
+    virtual ~EntryIcon() = default;
+    // Hands the icon, with its picture and tip, to the shell.
+    virtual void show() = 0;
+    // Shows the crossed picture (Up) or the icon's own (Down). Raises RunError when the hidden
+    // window is gone.
+    virtual void showFadePicture(FadeDirection direction) = 0;
+    // Shows the popup menu at the pointer, or at the icon; the index of the item chosen, 0 for
+    // none.
+    virtual int showMenu(bool atIcon) = 0;
+};
+
+// What an entry's icon is made of.
+struct EntryIconSpec {
+    std::int32_t id;       // the icon's id with the shell, which its events come back with
+    std::string iconFile;  // the file of its picture; "" for the default picture
+    std::string tooltip;
+    std::string command;  // names it in the warning when the shell never takes it
+};
+
+// The Win32 side the entries share.
+class TrayHost {
 public:
     // Makes the window the shell reports the icons' events to, with the first entry. Raises
     // RunError when it cannot be made.
     virtual void openWindow() = 0;
-    // Makes entry n's picture from iconFile ("" for the default picture) and its popup menu.
-    // False when the file cannot be loaded as an icon: the entry has the default picture.
-    virtual bool makeEntry(std::int32_t n, const std::string& iconFile) = 0;
-    // Hands icon n, with its picture and tip, to the shell.
-    virtual void showIcon(std::int32_t n, const std::string& tooltip,
-                          const std::string& command) = 0;
-    // Takes icon n from the shell and lets its picture and menu go.
-    virtual void removeIcon(std::int32_t n) = 0;
-    // Icon n shows its crossed picture (Up) or its own (Down). Raises RunError when its window
-    // is gone.
-    virtual void showFadePicture(std::int32_t n, FadeDirection direction) = 0;
-    // Shows icon n's popup menu at the pointer, or at the icon; the index of the item chosen, 0
-    // for none.
-    virtual int showMenu(std::int32_t n, bool atIcon) = 0;
+    struct MadeIcon {
+        std::unique_ptr<EntryIcon> icon;
+        bool asAsked = true;  // false: the icon file could not be loaded, the default shows
+    };
+    // Makes an entry's icon, not yet shown.
+    virtual MadeIcon makeIcon(const EntryIconSpec& spec) = 0;
     virtual void startFadeTimer() = 0;
     virtual void stopFadeTimer() = 0;
     // Brings an open exit question to the front; false when none is open.
@@ -50,28 +68,32 @@ public:
     virtual void endProgram() = 0;
 
 protected:
-    ~TrayWindows() = default;
+    ~TrayHost() = default;
 };
 
 class TrayEntries : public TrayIconSink {
 public:
-    TrayEntries(Program& program, Shell& shell, IconServices& icons, TrayWindows& windows,
+    TrayEntries(Program& program, Shell& shell, IconServices& icons, TrayHost& host,
                 std::uint64_t startedAt)
-        : program_(program),
-          shell_(shell),
-          icons_(icons),
-          windows_(windows),
-          newIcons_(startedAt) {}
+        : program_(program), shell_(shell), icons_(icons), host_(host), newIcons_(startedAt) {}
 
-    void AddIconToTray(std::string& strCommand, std::string& strToolTip,
-                       std::string& strIconSpec) override;
+    void AddIconToTray(const InputFields& fields) override;
     void removeAllIcons() override;
     // Hands the icons added since the last call to the shell, all in a row.
     void showNewIcons();
 
     std::int32_t lngIconCount() const { return entries_.count(); }
-    // A mouse or keyboard message on icon n.
-    void iconEvent(std::int32_t n, std::uint32_t message);
+    // Each entry's icon in order, for what the Win32 side does to all of them.
+    template <typename Visit>
+    void forEachIcon(Visit&& visit) const {
+        for (std::int32_t n = 1; n <= entries_.count(); ++n) {
+            if (const Entry* entry = entries_.find(n)) {
+                visit(*entry->icon);
+            }
+        }
+    }
+    // A mouse or keyboard message on the icon with that id.
+    void iconEvent(std::int32_t id, std::uint32_t message);
     // One tick of the fade's timer.
     void tmrFade_Timer();
     // The exit question's answers.
@@ -80,16 +102,15 @@ public:
 
 private:
     struct Entry {
-        std::string labelToolTip;
-        std::string command;  // as given, for the trace
         std::string strLaunchTarget;
         std::string strLaunchParameters;
+        std::unique_ptr<EntryIcon> icon;  // never null
     };
 
     void launchEntry(std::int32_t n);
     void mnuVisible_Click(std::int32_t n, int index);
     void exitRequest();
-    void subFade(std::int32_t index, FadeDirection direction);
+    void subFade(EntryIcon& icon, FadeDirection direction);
     void subStopFade();
     void subShutdown();
     void unloadEntry(std::int32_t n);
@@ -97,7 +118,7 @@ private:
     Program& program_;
     Shell& shell_;
     IconServices& icons_;
-    TrayWindows& windows_;
+    TrayHost& host_;
     TrayEntryTable<Entry> entries_;
     NewIcons newIcons_;
     FadePhase phase_;

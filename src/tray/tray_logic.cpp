@@ -47,9 +47,9 @@ bool menuLeavesFocus(int index) {
 
 MenuAction menuItemAction(int index) {
     switch (index) {
-        case 1:
+        case kMenuLaunch:
             return MenuAction::Launch;
-        case 5:
+        case kMenuExit:
             return MenuAction::Exit;
         default:
             return MenuAction::None;

@@ -2,23 +2,15 @@
 // Decisions of the tray entries that need no window.
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <string>
 
 #include "common/program.h"
+#include "common/tray_messages.h"
 
 namespace perchlet {
 
 inline constexpr int kMaxTrayEntries = 30;
-inline constexpr std::uint32_t kTrayCallbackMessage = 0x200;
-inline constexpr std::uint32_t kRightButtonDown = 0x204;
-
-inline constexpr std::uint32_t kRightButtonUp = 0x205;
-// What a shell of Windows 2000 or later adds for an icon of the 5.0 behaviour: the context menu
-// asked for (after a right click, or with the menu key), and the icon chosen with the mouse or
-// with the keyboard (Enter or Space).
-inline constexpr std::uint32_t kContextMenu = 0x7B;  // WM_CONTEXTMENU
-inline constexpr std::uint32_t kSelect = 0x400;      // NIN_SELECT
-inline constexpr std::uint32_t kKeySelect = 0x401;   // NIN_KEYSELECT
 
 // KeyMenu: the menu asked for with the keyboard, which opens beside its icon, not wherever the
 // pointer was left.
@@ -46,11 +38,15 @@ private:
 // closed with this item (0: closed without one).
 bool menuLeavesFocus(int index);
 
-// The popup menu's items, by index: 1 "Launch!", 3 "Cancel Menu", 5 "Exit Perchlet...".
-enum class MenuAction { None, Launch, Exit };
-MenuAction menuItemAction(int index);
+// The popup menu's items, by index from 1 (the item's id too): "-" is a separator.
 inline constexpr const char* kMenuCaptions[] = {"Launch!", "-", "Cancel Menu", "-",
                                                 "Exit Perchlet..."};
+inline constexpr int kMenuLaunch = 1;
+inline constexpr int kMenuCancel = 3;
+inline constexpr int kMenuExit = 5;
+static_assert(std::size(kMenuCaptions) == kMenuExit);
+enum class MenuAction { None, Launch, Exit };
+MenuAction menuItemAction(int index);
 
 // The side of the tray pictures in pixels: the system's small icon at the scale of the display
 // that holds the task bar when the system can tell it (0 when it cannot: before Windows 10 1607,

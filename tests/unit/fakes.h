@@ -108,8 +108,8 @@ public:
     int failOnCall = 0;  // 1-based call that raises `failure`; 0: none
     std::exception_ptr failure = std::make_exception_ptr(RunError(7, "Out of memory"));
 
-    void AddIconToTray(std::string& command, std::string& toolTip, std::string& icon) override {
-        added.push_back({command, toolTip, icon});
+    void AddIconToTray(const InputFields& fields) override {
+        added.push_back({fields.strCommand, fields.strToolTip, fields.strIconSpec});
         if (static_cast<int>(added.size()) == failOnCall) {
             std::rethrow_exception(failure);
         }

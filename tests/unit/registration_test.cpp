@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
 #include <sstream>
 
@@ -10,31 +12,39 @@ namespace {
 
 // A shell that refuses everything until `busyUntil`, then takes a change of an icon it has and
 // the addition of one it has not (a second addition of the same icon fails, as the shell's does).
-struct FakeShell : IconRegistrations::Notifier {
+struct FakeShell {
     std::uint64_t now = 0;
     std::uint64_t busyUntil = 0;
     std::set<std::int32_t> has;
     std::string asked;
     std::string givenUps;  // "n@time " for each entry given up
-    bool request(std::int32_t n, IconRegistrations::Request request) override {
-        const bool add = request == IconRegistrations::Request::Add;
-        asked += (add ? "A" : "M") + std::to_string(n) + " ";
-        if (now < busyUntil || has.count(n) != (add ? 0u : 1u)) {
+};
+
+// Icon n as the shell is asked about it.
+struct FakeIcon : IconRegistration::Notifier {
+    FakeShell* shell = nullptr;
+    std::int32_t n = 0;
+    IconRegistration registration;
+    bool request(IconRegistration::Request request) override {
+        const bool add = request == IconRegistration::Request::Add;
+        shell->asked += (add ? "A" : "M") + std::to_string(n) + " ";
+        if (shell->now < shell->busyUntil || shell->has.count(n) != (add ? 0u : 1u)) {
             return false;
         }
-        has.insert(n);
+        shell->has.insert(n);
         return true;
     }
-    void givenUp(std::int32_t n) override {
-        givenUps += std::to_string(n) + "@" + std::to_string(now) + " ";
+    void givenUp() override {
+        shell->givenUps += std::to_string(n) + "@" + std::to_string(shell->now) + " ";
     }
 };
 
 TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
     constexpr std::uint64_t kBusy = 1000000;
     // Steps: +n / -n entry n handed to the shell whole, taken / refused; Fn / fn a fade's change
-    // of entry n taken / refused; xn entry n removed; @T the clock set to T ms; tT a tick at T;
-    // a no timer to be had; ? whether an addition may be asked for now (?1 / ?0).
+    // of entry n taken / refused; xn entry n removed; @T the clock set to T ms; tT a tick at T,
+    // which takes the icons in order; a no timer to be had; ? whether an addition may be asked
+    // for now (?1 / ?0: none is pending).
     struct Case {
         const char* steps;
         std::uint64_t busyUntil;
@@ -56,7 +66,6 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
         {"-1 x1 t2000", kBusy, {}, "", "", false},
         {"-1 @100000 -1 t120000 t220000", kBusy, {}, "M1 A1 M1 A1 ", "1@220000 ", false},
         {"-2 +1 -30 @10 a", kBusy, {}, "", "2@10 30@10 ", false},
-        {"-0 -31 t2000", 0, {}, "", "", false},
         // A refusal ends the tick's requests; time running out still gives the others up.
         {"-1 -2 -3 t2000 @4000 +1 t4000 t120000",
          kBusy,
@@ -69,10 +78,20 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
         {"? -1 ? -2 t2000 t4000 ?", 3000, {}, "?1 ?0 M1 A1 M1 A1 M2 A2 ?1 ", "", false},
     };
     for (const auto& c : cases) {
-        IconRegistrations registrations;
         FakeShell shell;
         shell.busyUntil = c.busyUntil;
         shell.has = c.landed;
+        std::map<std::int32_t, FakeIcon> icons;  // in order
+        const auto icon = [&](std::int32_t n) -> FakeIcon& {
+            FakeIcon& made = icons[n];
+            made.shell = &shell;
+            made.n = n;
+            return made;
+        };
+        const auto anyPending = [&] {
+            return std::any_of(icons.begin(), icons.end(),
+                               [](const auto& i) { return i.second.registration.pending(); });
+        };
         std::istringstream steps(c.steps);
         for (std::string step; steps >> step;) {
             const auto value = step.size() > 1 ? std::stoull(step.substr(1)) : 0;
@@ -82,30 +101,35 @@ TEST(Registrations, PendingEntriesAreRetriedUntilTakenOrTwoMinutesPass) {
                 case 't':
                     shell.now = value;
                     if (step[0] == 't') {
-                        registrations.tick(shell.now, shell);
+                        bool refused = false;
+                        for (auto& [number, each] : icons) {
+                            each.registration.tick(shell.now, refused, each);
+                        }
                     }
                     break;
                 case '+':
                 case '-':
-                    registrations.registered(n, step[0] == '+', shell.now);
+                    icon(n).registration.registered(step[0] == '+', shell.now);
                     break;
                 case 'F':
                 case 'f':
-                    registrations.modified(n, step[0] == 'F');
+                    icon(n).registration.modified(step[0] == 'F');
                     break;
                 case 'x':
-                    registrations.removed(n);
+                    icon(n).registration.reset();
                     break;
                 case '?':
-                    shell.asked += registrations.mayAsk() ? "?1 " : "?0 ";
+                    shell.asked += anyPending() ? "?0 " : "?1 ";
                     break;
                 default:
-                    registrations.abandon(shell);
+                    for (auto& [number, each] : icons) {
+                        each.registration.abandon(each);
+                    }
             }
         }
         EXPECT_EQ(shell.asked, c.asked) << c.steps;
         EXPECT_EQ(shell.givenUps, c.givenUp) << c.steps;
-        EXPECT_EQ(registrations.timerWanted(), c.timerAfter) << c.steps;
+        EXPECT_EQ(anyPending(), c.timerAfter) << c.steps;
     }
     EXPECT_EQ(trayRefusedWarning("C:\\a b.exe /x"),
               "Warning: Tray didn't take the icon for 'C:\\a b.exe /x'");

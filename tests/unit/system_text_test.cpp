@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/line_reader.h"
+#include "common/unicode.h"
 #include "icons/holding_names.h"
 #include "startup/arguments.h"
 
@@ -98,6 +99,7 @@ TEST(LineReader, DecodesAndEndsLinesAtCrLfLoneLfAndLoneCrWhateverTheChunks) {
 }
 
 TEST(HoldingTemporaries, AreNamedByTheProcessThatWritesThem) {
+    EXPECT_EQ(holdingFileName("C:\\d", 3), "C:\\d\\3.ico");
     EXPECT_EQ(holdingTemporaryName("C:\\d\\3.ico", 4242), "C:\\d\\3.ico.4242.tmp");
     struct Case {
         const char* name;
@@ -111,6 +113,16 @@ TEST(HoldingTemporaries, AreNamedByTheProcessThatWritesThem) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(holdingTemporaryOwner(c.name), c.owner) << c.name;
+    }
+}
+
+// The system's wide text is made in place, unit for unit as the UTF-16 text, invalid bytes too.
+TEST(WideText, HoldsTheSameUnitsAsUtf16) {
+    for (const char* text : {"", "a,b", "\xE8\xA1\xA8", "\xF0\x9F\x98\x80", "\xC3", "a\xE2\x82z"}) {
+        const std::u16string utf16 = utf16FromUtf8(text);
+        EXPECT_TRUE(std::ranges::equal(wideFromUtf8(text), utf16, [](wchar_t w, char16_t u) {
+            return static_cast<std::uint32_t>(w) == u;
+        })) << text;
     }
 }
 

@@ -6,7 +6,7 @@
 #include "common/errors.h"
 
 #include "fakes.h"
-#include "startup/trace.h"
+#include "common/trace.h"
 
 namespace perchlet {
 namespace {

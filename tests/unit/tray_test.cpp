@@ -130,12 +130,10 @@ TEST(ExitTexts, SingularForOneIconAndTheCountOtherwise) {
 TEST(Fade, AlternatesAndCarriesItsPhaseOverAStop) {
     FadePhase phase;
     EXPECT_EQ(phase.tick(), FadeDirection::Up);
-    EXPECT_TRUE(phase.up());
     EXPECT_EQ(phase.tick(), FadeDirection::Down);
     EXPECT_EQ(phase.tick(), FadeDirection::Up);
     // A stop here leaves the phase up: the next fade begins with the normal pictures.
     EXPECT_EQ(phase.tick(), FadeDirection::Down);
-    EXPECT_FALSE(phase.up());
 }
 
 TEST(NewIcons, ShownTogetherAtTheEndOrEveryQuarterSecond) {
@@ -214,8 +212,8 @@ TEST(TrayEntries, AnExitChosenWhileAnIconsBoxWaitsMeetsOnlyStoredEntries) {
               "Warning: Tray icon limit of 30 reached, ignoring command 'x.exe'");
 }
 
-// The windows of the entries, as calls in order.
-class FakeTrayWindows : public TrayWindows {
+// The Win32 side of the entries, as calls in order.
+class FakeTrayHost : public TrayHost {
 public:
     std::vector<std::string> calls;
     std::string unloadable;            // the icon file that cannot be loaded
@@ -223,24 +221,32 @@ public:
     std::function<void()> whileAsked;  // what the user does while the question is open
     std::uint64_t time = 0;
 
-    void openWindow() override {}
-    bool makeEntry(std::int32_t n, const std::string& file) override {
-        calls.push_back("make " + std::to_string(n) + " " + file);
-        return file != unloadable;
-    }
-    void showIcon(std::int32_t n, const std::string& tip, const std::string&) override {
-        calls.push_back("show " + std::to_string(n) + " " + tip);
-    }
-    void removeIcon(std::int32_t n) override { calls.push_back("remove " + std::to_string(n)); }
-    void showFadePicture(std::int32_t n, FadeDirection direction) override {
-        if (n == windowGone) {
-            throw RunError(1400, "Invalid window handle.");
+    class Icon : public EntryIcon {
+    public:
+        Icon(FakeTrayHost& host, EntryIconSpec spec) : host_(host), spec_(std::move(spec)) {}
+        ~Icon() override { host_.calls.push_back("remove " + id()); }
+        void show() override { host_.calls.push_back("show " + id() + " " + spec_.tooltip); }
+        void showFadePicture(FadeDirection direction) override {
+            if (spec_.id == host_.windowGone) {
+                throw RunError(1400, "Invalid window handle.");
+            }
+            host_.calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + id());
         }
-        calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + std::to_string(n));
-    }
-    int showMenu(std::int32_t n, bool) override {
-        calls.push_back("menu " + std::to_string(n));
-        return 5;  // "Exit Perchlet..."
+        int showMenu(bool) override {
+            host_.calls.push_back("menu " + id());
+            return kMenuExit;
+        }
+
+    private:
+        std::string id() const { return std::to_string(spec_.id); }
+        FakeTrayHost& host_;
+        EntryIconSpec spec_;
+    };
+
+    void openWindow() override {}
+    MadeIcon makeIcon(const EntryIconSpec& spec) override {
+        calls.push_back("make " + std::to_string(spec.id) + " " + spec.iconFile);
+        return {std::make_unique<Icon>(*this, spec), spec.iconFile != unloadable};
     }
     void startFadeTimer() override { calls.push_back("start"); }
     void stopFadeTimer() override { calls.push_back("stop"); }
@@ -259,19 +265,18 @@ public:
 
 // One run through the entries' life: additions batched, a click, the menu's exit with its fade
 // (one fault report per fade), a second exit while the question is open, No, then Yes.
-TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
+TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
     testing::FakeSystem system;
     system.openLog();
     system.program.options.ClickMode = 514;
     system.files.contents["C:\\Icons\\a.ico"] = system.files.contents["C:\\Icons\\bad.ico"] = "";
     testing::FakeIconServices icons;
     FakeShell shell;
-    FakeTrayWindows windows;
-    windows.unloadable = "C:\\Icons\\bad.ico";
-    TrayEntries entries(system.program, shell, icons.services, windows, 0);
+    FakeTrayHost host;
+    host.unloadable = "C:\\Icons\\bad.ico";
+    TrayEntries entries(system.program, shell, icons.services, host, 0);
     const auto add = [&](std::string command, std::string tip, std::string icon) {
-        entries.AddIconToTray(command, tip, icon);
-        return tip;
+        entries.AddIconToTray({command, tip, icon});
     };
     const auto exitFromMenu = [&](std::int32_t n) { entries.iconEvent(n, kRightButtonDown); };
     const RunError gone(1400, "Invalid window handle.");
@@ -280,12 +285,12 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
         std::vector<std::string> calls;
         std::vector<std::string> trace;  // the lines it adds
     } steps[] = {
-        {[&] { EXPECT_EQ(add("notepad.exe C:\\a.txt", "Notes", "C:\\Icons\\a.ico"), "Notes"); },
+        {[&] { add("notepad.exe C:\\a.txt", "Notes", "C:\\Icons\\a.ico"); },
          {"make 1 C:\\Icons\\a.ico"},
          {"Adding new icon to Tray for 'notepad.exe C:\\a.txt'"}},
         {[&] {  // a quarter second on: both show
-             windows.time = 250;
-             EXPECT_EQ(add("C:\\b.doc", "", "C:\\Icons\\bad.ico"), "C:\\b.doc");
+             host.time = 250;
+             add("C:\\b.doc", "", "C:\\Icons\\bad.ico");
          },
          {"make 2 C:\\Icons\\bad.ico", "show 1 Notes", "show 2 C:\\b.doc"},
          {"Adding new icon to Tray for 'C:\\b.doc'",
@@ -296,10 +301,10 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
          {"Launching 'notepad.exe' (with parameters of 'C:\\a.txt')"}},
         {[&] { entries.iconEvent(3, 0x202); }, {}, {}},  // no such icon
         {[&] {
-             windows.whileAsked = [&] {
+             host.whileAsked = [&] {
                  entries.tmrFade_Timer();
                  exitFromMenu(1);  // brings the open question forward
-                 windows.windowGone = 2;
+                 host.windowGone = 2;
                  entries.tmrFade_Timer();
                  entries.tmrFade_Timer();
                  entries.exitCancelled();
@@ -310,7 +315,7 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
           "down 1"},
          {"Exit selected...", errorReport(gone, "subFade"), "Exit cancelled!"}},
         {[&] {
-             windows.whileAsked = [&] {
+             host.whileAsked = [&] {
                  entries.tmrFade_Timer();  // a new fade reports its fault again
                  entries.exitConfirmed();
              };
@@ -320,15 +325,51 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheWindowsInOrder) {
          {"Exit selected...", errorReport(gone, "subFade"), shutdownTraceLine(2), kSectionEnd}},
     };
     for (std::size_t index = 0; index < std::size(steps); ++index) {
-        windows.calls.clear();
+        host.calls.clear();
         const std::size_t traced = system.traceMessages().size();
         steps[index].act();
         const auto trace = system.traceMessages();
-        EXPECT_EQ(windows.calls, steps[index].calls) << "step " << index;
+        EXPECT_EQ(host.calls, steps[index].calls) << "step " << index;
         EXPECT_EQ(std::vector<std::string>(trace.begin() + traced, trace.end()), steps[index].trace)
             << "step " << index;
     }
     EXPECT_EQ(shell.opened.size(), 1u);
+}
+
+// Each entry owns its icon: removing every entry (a start-up that fails) or dropping the entries
+// takes each icon from the shell once, and one made but not yet shown is never shown after.
+TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
+    testing::FakeSystem system;
+    system.openLog();
+    system.files.contents["C:\\Icons\\a.ico"] = "";
+    testing::FakeIconServices icons;
+    FakeShell shell;
+    FakeTrayHost host;
+    // Dropped, the table lets its entries go from the last.
+    const std::pair<bool, std::vector<std::string>> cases[] = {
+        {true, {"remove 1", "remove 2", "remove 3"}},
+        {false, {"remove 3", "remove 2", "remove 1"}}};
+    for (const auto& [removeAll, removals] : cases) {
+        host.calls.clear();
+        host.time = 0;
+        {
+            TrayEntries entries(system.program, shell, icons.services, host, 0);
+            entries.AddIconToTray({"a.exe", "A", "C:\\Icons\\a.ico"});
+            host.time = 250;
+            entries.AddIconToTray({"b.exe", "", "C:\\Icons\\a.ico"});   // both show
+            entries.AddIconToTray({"c.exe", "C", "C:\\Icons\\a.ico"});  // waits for the next batch
+            if (removeAll) {
+                entries.removeAllIcons();
+                entries.showNewIcons();
+                entries.iconEvent(1, kRightButtonDown);  // gone: no menu
+            }
+        }
+        const std::string made = "C:\\Icons\\a.ico";
+        std::vector<std::string> calls{"make 1 " + made, "make 2 " + made, "show 1 A",
+                                       "show 2 b.exe", "make 3 " + made};
+        calls.insert(calls.end(), removals.begin(), removals.end());
+        EXPECT_EQ(host.calls, calls) << removeAll;
+    }
 }
 
 class Launching : public ::testing::Test {

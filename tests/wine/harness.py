@@ -135,6 +135,7 @@ def _kill_pid(pid, started=None, grace=3.0):
         return
     if started is not None and _start_time(pid) != started:
         return
+
     def ended():
         try:
             # Collects it when it is our own child; otherwise init does.
@@ -421,8 +422,8 @@ class Session:
         for panel in self.panels():
             tree = self.x("xwininfo", "-children", "-id", panel).stdout
             for line in tree.splitlines():
-                match = re.match(r"\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)",
-                                 line)
+                match = re.match(
+                    r"\s+(0x[0-9a-f]+) .*?(\d+)x(\d+)\+-?\d+\+-?\d+\s+\+(-?\d+)\+(-?\d+)", line)
                 if not match:
                     continue
                 window, width, height, x, y = match.groups()
@@ -502,7 +503,8 @@ def load_session(directory=None):
 
 def _free_display():
     for number in range(140, 240):
-        if not Path(f"/tmp/.X{number}-lock").exists() and not Path(f"/tmp/.X11-unix/X{number}").exists():
+        if (not Path(f"/tmp/.X{number}-lock").exists()
+                and not Path(f"/tmp/.X11-unix/X{number}").exists()):
             yield number
 
 
@@ -601,7 +603,8 @@ def _start_session(directory, artefacts, tray_width, dpi):
     keeper_out = artefacts / "desktop-keeper.log"
     keeper = _spawn([wine_loader(), str(keeper_exe)], session.env(), keeper_out)
     record("desktop_keeper", keeper)
-    wait_until(lambda: "ready" in keeper_out.read_text(errors="replace") or keeper.poll() is not None,
+    wait_until(lambda: ("ready" in keeper_out.read_text(errors="replace")
+                        or keeper.poll() is not None),
                120, "the desktop keeper")
     if keeper.poll() is not None:
         raise RuntimeError(f"desktop_keeper.exe ended: see {keeper_out}")
@@ -775,7 +778,8 @@ class PerchletRun:
         channels = "fixme-all,+msgbox" + ("," + self.debug if self.debug else "")
         env = self.session.env(WINEDEBUG=channels, **self.locale, **self.wine_env)
         with open(self.stdout_path, "wb") as out, open(self.stderr_path, "wb") as err:
-            self.proc = subprocess.Popen([wine_loader(), str(launcher), self.session.windows_path(request)],
+            self.proc = subprocess.Popen([wine_loader(), str(launcher),
+                                          self.session.windows_path(request)],
                                          env=env, stdin=subprocess.DEVNULL, stdout=out, stderr=err,
                                          start_new_session=True)
         _live_runs.append(self)

@@ -24,7 +24,8 @@ def ico_entries(data):
     entries = []
     expected_offset = 6 + 16 * count
     for k in range(count):
-        width, height, _, _, _, bits, size, offset = struct.unpack_from("<BBBBHHII", data, 6 + 16 * k)
+        width, height, _, _, _, bits, size, offset = struct.unpack_from("<BBBBHHII", data,
+                                                                        6 + 16 * k)
         if offset != expected_offset:
             raise ValueError(f"image {k} at {offset}, expected {expected_offset}")
         entries.append(IcoEntry(width or 256, height or 256, bits, size, offset))

@@ -573,7 +573,7 @@ class IconTest(harness.WineTestCase):
                          sum(row.count(USER_COLOUR) for row in first))
 
         choose_last_menu_item(self.session, run, icons[0],
-                               lambda: EXIT_SELECTED in run.messages())
+                              lambda: EXIT_SELECTED in run.messages())
         dialog = wait_for_window(self.session, EXIT_TITLE)
         # The question is laid out for its display's scale: 7905 x 1545 twips.
         probed = testtools.probe_window(self.session, EXIT_TITLE)

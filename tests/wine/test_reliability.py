@@ -400,7 +400,8 @@ class ReliabilityTest(harness.WineTestCase):
                 if run.running():
                     traced = [m for m in run.messages() if m.startswith(COMMAND_LINE)]
                     self.assertEqual(len(traced), 1)
-                    self.assertTrue(run.cmdline.startswith(run.exe + " " + traced[0][len(COMMAND_LINE):-1]))
+                    self.assertTrue(
+                        run.cmdline.startswith(run.exe + " " + traced[0][len(COMMAND_LINE):-1]))
                 else:
                     self.assertIn("CreateProcessA failed", run.stderr_text(), total)
                     self.assertNotIn("started process", run.stdout_path.read_text(), total)

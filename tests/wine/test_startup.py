@@ -62,8 +62,8 @@ class StartupTest(harness.WineTestCase):
         self.assertEqual(run.messages(), preamble(run) + [command_line("")],
                          "the version read from System32's version.dll, as before")
         for reader in readers:
-            proc = harness._spawn([harness.wine_loader(), str(run.path(reader))], self.session.env(**overrides),
-                                  run.path(reader + ".txt"))
+            proc = harness._spawn([harness.wine_loader(), str(run.path(reader))],
+                                  self.session.env(**overrides), run.path(reader + ".txt"))
             self.assertEqual(proc.wait(timeout=60), 0, reader)
         callers = run.path("version-callers.txt").read_text().lower()
         self.assertIn("\\version_import_reader.exe\n", callers)
@@ -162,7 +162,8 @@ class StartupTest(harness.WineTestCase):
 
         # In a batch the next line is still taken.
         good = "C:\\windows\\notepad.exe,Notes"
-        run = self.start_with_icons("/BATCH:cmds.txt", last_message=adding("C:\\windows\\notepad.exe"),
+        run = self.start_with_icons("/BATCH:cmds.txt",
+                                    last_message=adding("C:\\windows\\notepad.exe"),
                                     files={"cmds.txt": batch_text([bad, good])})
         self.assertEqual(run.box_texts()[:1], [malformed(bad)])
         self.assertEqual(intake(run.messages()), [
@@ -249,7 +250,8 @@ class StartupTest(harness.WineTestCase):
         cases = [
             # (what, Perchlet.ini, trace lines after "Reading Options...")
             ("any letter case, two settings on a line, an unknown key",
-             "; Perchlet options\r\nclickmode=single\r\nExitDisabled=No,RightMouseMenuDisabled=false\r\n"
+             "; Perchlet options\r\nclickmode=single\r\n"
+             "ExitDisabled=No,RightMouseMenuDisabled=false\r\n"
              "Colour=Blue\r\n",
              [setting_read("ClickMode", 514), setting_read("ExitDisabled", True),
               setting_read("RightMouseMenuDisabled", False), unrecognised_setting("COLOUR")]),

@@ -27,6 +27,7 @@ CMD = "C:\\windows\\system32\\cmd.exe"
 TICK = 0.8  # the fade timer's interval
 RETRY = 2.0  # the interval of the tries of icons the shell refused
 
+
 def _resource_ids():
     text = (harness.REPO / "resources" / "resource_ids.h").read_text()
     return {name: int(value) for name, value in re.findall(r"#define (\w+) (\d+)", text)}
@@ -207,7 +208,8 @@ class TrayTest(harness.WineTestCase):
                     lambda folder: [marker_command(folder, "marker.txt")], ini=ini)
                 for action, expected in steps:
                     if action == "menu":
-                        desktop.choose(self.session, self.open_menu(icon, "click-modes-menu").launch)
+                        desktop.choose(self.session,
+                                       self.open_menu(icon, "click-modes-menu").launch)
                     else:
                         self.session.click_icon(icon, double=action == "double")
                     # Apart by more than the double-click time, so no two clicks pair up. An
@@ -320,8 +322,9 @@ class TrayTest(harness.WineTestCase):
                 # still one question.
                 desktop.choose(self.session, self.open_menu(icons[0], f"exit{count}-again").exit)
                 self.wait_menu_closed()
-                self.assertFalse(first_true(lambda: len(desktop.exit_dialogs(self.session)) > 1, 1.5),
-                                 "a second exit dialog")
+                self.assertFalse(
+                    first_true(lambda: len(desktop.exit_dialogs(self.session)) > 1, 1.5),
+                    "a second exit dialog")
                 self.assertEqual(desktop.exit_dialogs(self.session), [dialog])
                 self.assertEqual(run.messages()[settled:], [EXIT_SELECTED])
 
@@ -360,7 +363,8 @@ class TrayTest(harness.WineTestCase):
         session = self.session
         run, icons = self.start_tray([f"{CMD} /c rem {n},Entry {n}" for n in (1, 2, 3)])
         settled = len(run.messages())
-        self.assertEqual(pictures.crossed(pictures.Screen.capture(session, "before"), icons), [False] * 3)
+        self.assertEqual(pictures.crossed(pictures.Screen.capture(session, "before"), icons),
+                         [False] * 3)
         _, tip_before = self.tooltip(icons, icons[1], "tooltip-before")
 
         dialog, chosen = self.open_exit_dialog(run, icons[0], "menu", menu_check=False)

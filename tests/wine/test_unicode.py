@@ -85,7 +85,8 @@ class UnicodeTest(harness.WineTestCase):
                                             files={"Perchlet.ini": UTF8_BOM + b"ClickMode=Single"},
                                             appdata=appdata, folder_prefix="perchlet-Перчлет表-",
                                             locale=locale)
-                self.assertEqual(run.log_path.parent, self.session.unix_path(appdata + "\\Perchlet"))
+                self.assertEqual(run.log_path.parent,
+                                 self.session.unix_path(appdata + "\\Perchlet"))
                 messages = run.messages()
                 self.assertEqual(messages[0], INITIALIZING)
                 self.assertIn(setting_read("ClickMode", 514), messages)

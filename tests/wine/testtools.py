@@ -55,8 +55,8 @@ class ProbedWindow:
 
 
 def _unescape(text):
-    return re.sub(r"\\(.)", lambda m: {"t": "\t", "r": "\r", "n": "\n"}.get(m.group(1),
-                                                                          m.group(1)), text)
+    escapes = {"t": "\t", "r": "\r", "n": "\n"}
+    return re.sub(r"\\(.)", lambda m: escapes.get(m.group(1), m.group(1)), text)
 
 
 def probe_window(session, title):

@@ -1,9 +1,7 @@
-#include "startup/trace.h"
+#include "common/trace.h"
 
 #include <cstdio>
 
-#include "common/errors.h"
-#include "common/program.h"
 #include "common/text.h"
 
 namespace perchlet {
@@ -44,29 +42,6 @@ std::string formatTraceLine(const LocalTime& time, std::string_view dateSeparato
     line += isFlushTraceMessage(message) ? " " : "    ";
     line += message;
     return line;
-}
-
-void Program::subWriteTrace(const std::string& message) {
-    if (!logFile) {
-        return;
-    }
-    try {
-        const Clock& clock = sys.clock;
-        logFile->writeLine(
-            formatTraceLine(clock.now(), clock.dateSeparator(), clock.timeSeparator(), message));
-    } catch (const RunError& error) {
-        // The line is lost; the next call tries again.
-        showMessage(errorReport(error, "subWriteTrace"), kIconError);
-    }
-}
-
-void Program::reportError(const RunError& error, std::string_view where) {
-    reportError(errorReport(error, where));
-}
-
-void Program::reportError(const std::string& report) {
-    subWriteTrace(report);
-    showMessage(report, kIconError);
 }
 
 }  // namespace perchlet
