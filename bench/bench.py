@@ -460,7 +460,8 @@ def _measure_wine(args, arch):
             run_once(session, tray, program, 30, 0, runs_dir / f"warmup-{program.name}.txt")
         lines, problems = check_perchlet_log(session)
         icons_copied = sum(1 for line in lines if "Extract" in line.message)
-        log(f"{arch} warm-up: Perchlet traced {len(lines)} lines, {len(problems)} warnings or errors")
+        log(f"{arch} warm-up: Perchlet traced {len(lines)} lines, {len(problems)} warnings or "
+            "errors")
         for problem in problems:
             log(f"  {problem}")
         results = {p.name: {n: [] for n in ICON_COUNTS} for p in (perchlet, floor)}
