@@ -110,7 +110,7 @@ void Win32Tray::endProgram() {
 }
 
 void Win32Tray::iconEvent(UINT id, UINT mouseMessage) {
-    entries_.iconEvent(static_cast<std::int32_t>(id), mouseMessage);
+    entries_.iconEvent(id, mouseMessage);
 }
 
 void Win32Tray::timerTick(UINT_PTR timer) {

@@ -38,7 +38,7 @@ public:
     Win32EntryIcon(TrayCommon& common, const EntryIconSpec& spec, bool exitDisabled)
         : common_(common),
           mnuPopup_(exitDisabled),
-          record_(common.shell, static_cast<UINT>(spec.id), spec.tooltip, spec.command) {}
+          record_(common.shell, spec.id, spec.tooltip, spec.command) {}
 
     // Takes its picture from iconFile ("" for the default picture); false when the file cannot
     // be loaded as an icon, and the default picture shows.

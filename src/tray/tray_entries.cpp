@@ -12,16 +12,19 @@ namespace perchlet {
 void TrayEntries::AddIconToTray(const InputFields& fields) {
     const std::string& strCommand = fields.strCommand;
     const std::int32_t stored = addTrayEntry(program_, entries_, strCommand, [&](std::int32_t n) {
+        // Taken whether or not the entry is made, so that the ids of the lines after it do not
+        // depend on what this run could make.
+        const std::uint32_t id =
+            iconIds_.take(fields.strWritten.empty() ? strCommand : fields.strWritten);
         host_.openWindow();
         TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, fields.strIconSpec, n);
         const std::string& tip = fields.strToolTip.empty() ? strCommand : fields.strToolTip;
-        // The icon's id is its entry's number.
-        TrayHost::MadeIcon made = host_.makeIcon({n, plan.iconFile, tip, strCommand});
+        TrayHost::MadeIcon made = host_.makeIcon({id, plan.iconFile, tip, strCommand});
         if (!made.asAsked) {
             traceUnloadableIcon(program_, plan.iconFile);
         }
-        return std::make_unique<Entry>(
-            Entry{std::move(plan.launchTarget), std::move(plan.parameters), std::move(made.icon)});
+        return std::make_unique<Entry>(Entry{std::move(plan.launchTarget),
+                                             std::move(plan.parameters), std::move(made.icon), id});
     });
     if (stored != 0 && newIcons_.add(stored, host_.now())) {
         showNewIcons();
@@ -47,14 +50,23 @@ void TrayEntries::removeAllIcons() {
     }
 }
 
-void TrayEntries::iconEvent(std::int32_t id, std::uint32_t message) {
-    const std::int32_t n = id;  // the icon's id is its entry's number
+std::int32_t TrayEntries::numberOf(std::uint32_t id) const {
+    for (std::int32_t n = 1; n <= entries_.count(); ++n) {
+        if (const Entry* entry = entries_.find(n); entry != nullptr && entry->id == id) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+void TrayEntries::iconEvent(std::uint32_t id, std::uint32_t message) {
+    const std::int32_t n = numberOf(id);
     const Entry* entry = entries_.find(n);
     if (entry == nullptr) {
         return;
     }
-    const TrayAction action = trayEvents_.read(static_cast<std::uint32_t>(id), message, host_.now(),
-                                               host_.doubleClickTime(), program_.options);
+    const TrayAction action =
+        trayEvents_.read(id, message, host_.now(), host_.doubleClickTime(), program_.options);
     switch (action) {
         case TrayAction::Launch:
             launchEntry(n);

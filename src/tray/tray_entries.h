@@ -10,6 +10,7 @@
 #include "exit/fade.h"
 #include "icons/icon_system.h"
 #include "tray/entry_table.h"
+#include "tray/icon_ids.h"
 #include "tray/icon_sink.h"
 #include "tray/launch.h"
 #include "tray/new_icons.h"
@@ -35,7 +36,7 @@ public:
 
 // What an entry's icon is made of.
 struct EntryIconSpec {
-    std::int32_t id;       // the icon's id with the shell, which its events come back with
+    std::uint32_t id;      // the icon's id with the shell, which its events come back with
     std::string iconFile;  // the file of its picture; "" for the default picture
     std::string tooltip;
     std::string command;  // names it in the warning when the shell never takes it
@@ -93,7 +94,7 @@ public:
         }
     }
     // A mouse or keyboard message on the icon with that id.
-    void iconEvent(std::int32_t id, std::uint32_t message);
+    void iconEvent(std::uint32_t id, std::uint32_t message);
     // One tick of the fade's timer.
     void tmrFade_Timer();
     // The exit question's answers.
@@ -105,7 +106,11 @@ private:
         std::string strLaunchTarget;
         std::string strLaunchParameters;
         std::unique_ptr<EntryIcon> icon;  // never null
+        std::uint32_t id;
     };
+
+    // The number of the entry whose icon has that id; 0 for none.
+    std::int32_t numberOf(std::uint32_t id) const;
 
     void launchEntry(std::int32_t n);
     void mnuVisible_Click(std::int32_t n, int index);
@@ -120,6 +125,7 @@ private:
     IconServices& icons_;
     TrayHost& host_;
     TrayEntryTable<Entry> entries_;
+    IconIds iconIds_;
     NewIcons newIcons_;
     FadePhase phase_;
     OncePerFade fadeFaults_;

@@ -9,6 +9,7 @@
 #include "icons/icon_choice.h"
 #include "tray/entry_plan.h"
 #include "tray/entry_table.h"
+#include "tray/icon_ids.h"
 #include "tray/launch.h"
 #include "tray/new_icons.h"
 #include "tray/tray_entries.h"
@@ -220,14 +221,16 @@ public:
     std::int32_t windowGone = 0;       // the icon whose fade raises
     std::function<void()> whileAsked;  // what the user does while the question is open
     std::uint64_t time = 0;
+    std::vector<std::uint32_t> ids;  // of the icons made, in order: the calls name them 1, 2, ...
 
     class Icon : public EntryIcon {
     public:
-        Icon(FakeTrayHost& host, EntryIconSpec spec) : host_(host), spec_(std::move(spec)) {}
+        Icon(FakeTrayHost& host, EntryIconSpec spec)
+            : host_(host), spec_(std::move(spec)), number_(host.ids.size()) {}
         ~Icon() override { host_.calls.push_back("remove " + id()); }
         void show() override { host_.calls.push_back("show " + id() + " " + spec_.tooltip); }
         void showFadePicture(FadeDirection direction) override {
-            if (spec_.id == host_.windowGone) {
+            if (static_cast<std::int32_t>(number_) == host_.windowGone) {
                 throw RunError(1400, "Invalid window handle.");
             }
             host_.calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + id());
@@ -238,14 +241,16 @@ public:
         }
 
     private:
-        std::string id() const { return std::to_string(spec_.id); }
+        std::string id() const { return std::to_string(number_); }
         FakeTrayHost& host_;
         EntryIconSpec spec_;
+        std::size_t number_;
     };
 
     void openWindow() override {}
     MadeIcon makeIcon(const EntryIconSpec& spec) override {
-        calls.push_back("make " + std::to_string(spec.id) + " " + spec.iconFile);
+        ids.push_back(spec.id);
+        calls.push_back("make " + std::to_string(ids.size()) + " " + spec.iconFile);
         return {std::make_unique<Icon>(*this, spec), spec.iconFile != unloadable};
     }
     void startFadeTimer() override { calls.push_back("start"); }
@@ -278,7 +283,9 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
     const auto add = [&](std::string command, std::string tip, std::string icon) {
         entries.AddIconToTray({command, tip, icon});
     };
-    const auto exitFromMenu = [&](std::int32_t n) { entries.iconEvent(n, kRightButtonDown); };
+    const auto exitFromMenu = [&](std::size_t n) {
+        entries.iconEvent(host.ids[n - 1], kRightButtonDown);
+    };
     const RunError gone(1400, "Invalid window handle.");
     struct Step {
         std::function<void()> act;
@@ -296,7 +303,7 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
          {"Adding new icon to Tray for 'C:\\b.doc'",
           "Warning: icon 'C:\\Icons\\bad.ico' couldn't be loaded, using default instead"}},
         {[&] { entries.showNewIcons(); }, {}, {}},
-        {[&] { entries.iconEvent(1, 0x202); },
+        {[&] { entries.iconEvent(host.ids[0], 0x202); },
          {},
          {"Launching 'notepad.exe' (with parameters of 'C:\\a.txt')"}},
         {[&] { entries.iconEvent(3, 0x202); }, {}, {}},  // no such icon
@@ -351,6 +358,7 @@ TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
         {false, {"remove 3", "remove 2", "remove 1"}}};
     for (const auto& [removeAll, removals] : cases) {
         host.calls.clear();
+        host.ids.clear();
         host.time = 0;
         {
             TrayEntries entries(system.program, shell, icons.services, host, 0);
@@ -361,7 +369,7 @@ TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
             if (removeAll) {
                 entries.removeAllIcons();
                 entries.showNewIcons();
-                entries.iconEvent(1, kRightButtonDown);  // gone: no menu
+                entries.iconEvent(host.ids[0], kRightButtonDown);  // gone: no menu
             }
         }
         const std::string made = "C:\\Icons\\a.ico";
@@ -370,6 +378,34 @@ TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
         calls.insert(calls.end(), removals.begin(), removals.end());
         EXPECT_EQ(host.calls, calls) << removeAll;
     }
+}
+
+// The icons' ids with the shell follow the command, not its line: given hashes show the
+// repetitions and collisions, the real one that the order of the lines plays no part.
+TEST(IconIds, SameCommandSameIdRepetitionsAndCollisionsTakeTheNextFree) {
+    const IconIds::Hash given = [](std::string_view command) -> std::uint32_t {
+        return command == "top" ? 0xFFFFFFFFu : command == "zero" ? 0u : command.size();
+    };
+    const std::pair<std::vector<std::string>, std::vector<std::uint32_t>> cases[] = {
+        {{"ab", "ab", "ab"}, {2, 3, 4}},
+        {{"ab", "cd", "ab", "x"}, {2, 3, 4, 1}},  // cd meets ab's hash; ab's second then 3's next
+        {{"top", "top", "zero"}, {0xFFFFFFFFu, 1, 2}},  // 0 is never an id
+    };
+    for (const auto& [lines, expected] : cases) {
+        IconIds ids(given);
+        std::vector<std::uint32_t> taken;
+        for (const auto& line : lines) {
+            taken.push_back(ids.take(line));
+        }
+        EXPECT_EQ(taken, expected) << lines.size();
+    }
+    EXPECT_EQ(commandHash(""), 0x811C9DC5u);  // FNV-1a's published values
+    EXPECT_EQ(commandHash("a"), 0xE40C292Cu);
+    IconIds first, second;
+    const std::uint32_t a = first.take("a.exe"), b = first.take("b.exe x");
+    second.take("new.exe");
+    EXPECT_EQ(second.take("b.exe x"), b);
+    EXPECT_EQ(second.take("a.exe"), a);
 }
 
 class Launching : public ::testing::Test {

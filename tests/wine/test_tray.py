@@ -74,6 +74,8 @@ class TrayTest(harness.WineTestCase):
                          files={} if ini is None else {"Perchlet.ini": ini})
         self._runs.append(run)
         expected = len(written["lines"]) if icons is None else icons
+        # The ids its icons have with the shell, from the commands as written.
+        run.icon_ids = testtools.icon_ids(line.split(",")[0] for line in written["lines"])
 
         def added():
             return [m for m in run.messages() if m.startswith(ADDING)]
@@ -499,7 +501,7 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(len(tips), 3)
 
         # The shell forgets the icons, as a restarted one has.
-        code, output = testtools.forget_icons(session, run)
+        code, output = testtools.forget_icons(session, run, run.icon_ids)
         self.assertEqual(code, 0, output)
         self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
         self.assertTrue(run.running())
@@ -537,9 +539,12 @@ class TrayTest(harness.WineTestCase):
         self.addCleanup(fake.stop)
         tips = {1: "Entry 1", 2: "Entry 2", 3: "Entry 3"}
         run, icons = self.start_tray([f"{CMD} /c rem {n},{tip}" for n, tip in tips.items()])
+        # The shell is handed each command's own id; the requests name the entries by it.
+        entry_of = {uid: n for n, uid in enumerate(run.icon_ids, 1)}
 
         def asked(requests):
-            return [(r["message"], int(r["uid"]), r["action"], r["reply"]) for r in requests]
+            return [(r["message"], entry_of[int(r["uid"])], r["action"], r["reply"])
+                    for r in requests]
 
         def version_set(n):
             return ("SETVERSION", n, "passed", "1")
@@ -567,14 +572,14 @@ class TrayTest(harness.WineTestCase):
             if request["message"] == "SETVERSION":
                 continue
             # Every try hands the whole entry over: its tip, its message and its icon.
-            self.assertEqual(request["tip"], tips[int(request["uid"])])
+            self.assertEqual(request["tip"], tips[entry_of[int(request["uid"])]])
             self.assertEqual((request["flags"], request["width"], request["height"]),
                              ("7", "16", "16"))
         self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
         self.assertFalse([m for m in run.messages() if m.startswith("Warning: ")])
 
         # The task bar is created again and refuses entry 1 once more: it comes back too.
-        code, output = testtools.forget_icons(session, run)
+        code, output = testtools.forget_icons(session, run, run.icon_ids)
         self.assertEqual(code, 0, output)
         self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
         code, output = testtools.broadcast_taskbar_created(session)
@@ -589,6 +594,19 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(len(back), 3)
         self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
         self.assertTrue(run.running())
+
+        # Another run, a line added at the top, the others reordered and one repeated: each
+        # command keeps its id, and the repetition gets one of its own.
+        self.start_tray([f"{CMD} /c rem 4,Entry 4"] +
+                        [f"{CMD} /c rem {n},{tips[n]}" for n in (3, 1, 2, 1)])
+        added = {}
+        for request in fake.requests()[23:]:
+            if request["message"] == "ADD":
+                added.setdefault(request["tip"], []).append(int(request["uid"]))
+        self.assertEqual({tip: uids[0] for tip, uids in added.items() if tip != "Entry 4"},
+                         {tips[n]: uid for uid, n in entry_of.items()})
+        self.assertEqual(len(added["Entry 1"]), 2)
+        self.assertEqual(len({uid for uids in added.values() for uid in uids}), 5)
 
     # -- the limit --------------------------------------------------------------------------
 

@@ -91,9 +91,25 @@ def probe_menus(session, program="Perchlet.exe"):
             for line in text.splitlines() if line.startswith("menu\t")]
 
 
-def forget_icons(session, run):
-    """Makes the shell forget every icon of the run, as a restarted shell has."""
-    return _run_tool(session, "tray_probe.exe", "forget", "frmCommon", run.exe)
+def icon_ids(commands):
+    """The ids Perchlet gives the icons of these commands (as written, in order): FNV-1a of the
+    UTF-8 text, plus the count of the same command before it, then the next id not taken."""
+    ids, seen = [], []
+    for command in commands:
+        value = 0x811C9DC5
+        for byte in command.encode("utf-8"):
+            value = ((value ^ byte) * 0x01000193) & 0xFFFFFFFF
+        value = (value + seen.count(command)) & 0xFFFFFFFF
+        while value == 0 or value in ids:
+            value = (value + 1) & 0xFFFFFFFF
+        ids.append(value)
+        seen.append(command)
+    return ids
+
+
+def forget_icons(session, run, ids):
+    """Makes the shell forget the run's icons of those ids, as a restarted shell has."""
+    return _run_tool(session, "tray_probe.exe", "forget", "frmCommon", run.exe, *map(str, ids))
 
 
 def broadcast_taskbar_created(session):
