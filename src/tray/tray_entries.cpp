@@ -24,7 +24,8 @@ void TrayEntries::AddIconToTray(const InputFields& fields) {
             traceUnloadableIcon(program_, plan.iconFile);
         }
         return std::make_unique<Entry>(Entry{std::move(plan.launchTarget),
-                                             std::move(plan.parameters), std::move(made.icon), id});
+                                             std::move(plan.parameters), std::move(made.icon), id,
+                                             plan.isUrl});
     });
     if (stored != 0 && newIcons_.add(stored, host_.now())) {
         showNewIcons();
@@ -59,21 +60,30 @@ std::int32_t TrayEntries::numberOf(std::uint32_t id) const {
     return 0;
 }
 
-void TrayEntries::iconEvent(std::uint32_t id, std::uint32_t message) {
+void TrayEntries::iconEvent(std::uint32_t id, std::uint32_t message, HeldKeys keys) {
     const std::int32_t n = numberOf(id);
     const Entry* entry = entries_.find(n);
     if (entry == nullptr) {
         return;
     }
     const TrayAction action =
-        trayEvents_.read(id, message, host_.now(), host_.doubleClickTime(), program_.options);
+        trayEvents_.read(id, message, host_.now(), host_.doubleClickTime(), program_.options, keys);
+    EntryIcon::Extras extras;
     switch (action) {
         case TrayAction::Launch:
-            launchEntry(n);
+        case TrayAction::LaunchAsAdministrator:
+            launchEntry(n, action == TrayAction::LaunchAsAdministrator);
             break;
+        case TrayAction::ExtendedMenu:
+            // Decided as the menu opens: the file may have come or gone since start-up.
+            extras.shown = true;
+            extras.locationOpens = !entry->isUrl && !entry->strLaunchTarget.empty() &&
+                                   !containingFolder(entry->strLaunchTarget).empty() &&
+                                   program_.sys.files.exists(entry->strLaunchTarget);
+            [[fallthrough]];
         case TrayAction::OpenMenu:
         case TrayAction::KeyMenu:
-            if (const int index = entry->icon->showMenu(action == TrayAction::KeyMenu);
+            if (const int index = entry->icon->showMenu(action == TrayAction::KeyMenu, extras);
                 index != 0) {
                 mnuVisible_Click(n, index);
             }
@@ -83,9 +93,15 @@ void TrayEntries::iconEvent(std::uint32_t id, std::uint32_t message) {
     }
 }
 
-void TrayEntries::launchEntry(std::int32_t n) {
+void TrayEntries::launchEntry(std::int32_t n, bool asAdministrator) {
     // Looked up again: what ran while its menu was open may have removed it.
-    if (const Entry* entry = entries_.find(n)) {
+    const Entry* entry = entries_.find(n);
+    if (entry == nullptr) {
+        return;
+    }
+    if (asAdministrator) {
+        launchAsAdministrator(program_, shell_, entry->strLaunchTarget, entry->strLaunchParameters);
+    } else {
         funcLaunchCommand(program_, shell_, entry->strLaunchTarget, entry->strLaunchParameters);
     }
 }
@@ -97,6 +113,14 @@ void TrayEntries::mnuVisible_Click(std::int32_t n, int index) {
             break;
         case MenuAction::Exit:
             exitRequest();
+            break;
+        case MenuAction::RunAsAdministrator:
+            launchEntry(n, true);
+            break;
+        case MenuAction::OpenLocation:
+            if (const Entry* entry = entries_.find(n)) {
+                openFileLocation(program_, shell_, entry->strLaunchTarget);
+            }
             break;
         case MenuAction::None:
             break;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 
 #include "common/unicode.h"
@@ -21,10 +22,23 @@ namespace {
 class FakeShell : public Shell {
 public:
     std::intptr_t result = 42;
-    std::vector<std::pair<std::string, std::string>> opened;
+    std::optional<std::intptr_t> elevatedResult = 42;  // none: the consent prompt was cancelled
+    std::vector<std::pair<std::string, std::string>> opened, elevated;
+    std::vector<std::string> located;
     std::intptr_t open(const std::string& target, const std::string& parameters) override {
         opened.emplace_back(target, parameters);
         return result;
+    }
+    std::optional<std::intptr_t> runAsAdministrator(const std::string& target,
+                                                    const std::string& parameters) override {
+        elevated.emplace_back(target, parameters);
+        return elevatedResult;
+    }
+    void openLocation(const std::string& path) override {
+        located.push_back(path);
+        if (path.find("denied") != std::string::npos) {
+            throw RunError(5, "Access is denied");
+        }
     }
 };
 
@@ -34,26 +48,42 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
         bool menuDisabled;
         std::uint32_t message;
         TrayAction action;
+        HeldKeys keys = {};
     } cases[] = {
         {514, false, 0x202, TrayAction::Launch},  // single click
         {514, false, 0x203, TrayAction::None},    // the double click is not the chosen one
-        {515, false, 0x203, TrayAction::Launch}, {515, false, 0x202, TrayAction::None},
+        {515, false, 0x203, TrayAction::Launch},
+        {515, false, 0x202, TrayAction::None},
         {0, false, 0x202, TrayAction::None},      // no ClickMode: no click launches
         {0, false, 0x200, TrayAction::None},      // mouse movement
         {0, false, 0x204, TrayAction::OpenMenu},  // right button pressed
         {0, false, 0x205, TrayAction::None},      // right button released
-        {0, true, 0x204, TrayAction::None},      {514, true, 0x202, TrayAction::Launch},
+        {0, true, 0x204, TrayAction::None},
+        {514, true, 0x202, TrayAction::Launch},
         {514, false, 0x401, TrayAction::Launch},  // Enter: the launching click of the mode
-        {515, true, 0x401, TrayAction::Launch},  {0, false, 0x401, TrayAction::None},
+        {515, true, 0x401, TrayAction::Launch},
+        {0, false, 0x401, TrayAction::None},
         {0, false, 0x7B, TrayAction::KeyMenu},  // the menu key: the right button's, at the icon
-        {0, true, 0x7B, TrayAction::None},       {514, false, 0x400, TrayAction::None},
+        {0, true, 0x7B, TrayAction::None},
+        {514, false, 0x400, TrayAction::None},
+        // Shift with the right button shows more; Ctrl+Shift with the launching click elevates;
+        // the keyboard's menu and choice stay as they are.
+        {0, false, 0x204, TrayAction::ExtendedMenu, {true, false}},
+        {0, false, 0x204, TrayAction::OpenMenu, {false, true}},
+        {0, true, 0x204, TrayAction::None, {true, false}},
+        {0, false, 0x7B, TrayAction::KeyMenu, {true, false}},  // Shift+F10
+        {514, false, 0x202, TrayAction::LaunchAsAdministrator, {true, true}},
+        {515, true, 0x203, TrayAction::LaunchAsAdministrator, {true, true}},
+        {514, false, 0x202, TrayAction::Launch, {true, false}},
+        {515, false, 0x202, TrayAction::None, {true, true}},
+        {514, false, 0x401, TrayAction::Launch, {true, true}},
     };
     for (const auto& c : cases) {
         Options options;
         options.ClickMode = c.clickMode;
         options.RightMouseMenuDisabled = c.menuDisabled;
-        EXPECT_EQ(decideTrayEvent(c.message, options), c.action)
-            << c.clickMode << " " << c.menuDisabled << " " << c.message;
+        EXPECT_EQ(decideTrayEvent(c.message, options, c.keys), c.action)
+            << c.clickMode << " " << c.menuDisabled << " " << c.message << " " << c.keys.shift;
     }
 }
 
@@ -222,6 +252,7 @@ public:
     std::function<void()> whileAsked;  // what the user does while the question is open
     std::uint64_t time = 0;
     std::vector<std::uint32_t> ids;  // of the icons made, in order: the calls name them 1, 2, ...
+    int menuChoice = kMenuExit;
 
     class Icon : public EntryIcon {
     public:
@@ -235,9 +266,12 @@ public:
             }
             host_.calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + id());
         }
-        int showMenu(bool) override {
-            host_.calls.push_back("menu " + id());
-            return kMenuExit;
+        int showMenu(bool, Extras extras) override {
+            host_.calls.push_back("menu " + id() +
+                                  (!extras.shown          ? ""
+                                   : extras.locationOpens ? " extended"
+                                                          : " extended greyed"));
+            return host_.menuChoice;
         }
 
     private:
@@ -406,6 +440,80 @@ TEST(IconIds, SameCommandSameIdRepetitionsAndCollisionsTakeTheNextFree) {
     second.take("new.exe");
     EXPECT_EQ(second.take("b.exe x"), b);
     EXPECT_EQ(second.take("a.exe"), a);
+}
+
+// The extended menu and the elevating click: what each shortcut hands the shell, traces and
+// shows; the location item greyed for a URL or a target that is not there.
+TEST(TrayEntries, TheTaskBarsShortcutsReachTheShell) {
+    testing::FakeSystem system;
+    system.openLog();
+    system.program.options.ClickMode = 514;
+    system.files.contents["C:\\Tools\\a.exe"] = system.files.contents["C:\\denied\\b.exe"] = "";
+    testing::FakeIconServices icons;
+    FakeShell shell;
+    FakeTrayHost host;
+    TrayEntries entries(system.program, shell, icons.services, host, 0);
+    for (const char* command :
+         {"C:\\Tools\\a.exe -x", "http://example.com/", "C:\\gone.exe", "C:\\denied\\b.exe"}) {
+        entries.AddIconToTray({command, "", ""});
+    }
+    const HeldKeys shift{true, false};
+    const std::string runas =
+        "Launching 'C:\\Tools\\a.exe' (with parameters of '-x') with the verb 'runas'";
+    struct Case {
+        std::size_t icon;
+        int choice;  // 0: the launching click with Ctrl+Shift
+        std::optional<std::intptr_t> elevated;
+        std::string menu;
+        std::vector<std::string> trace;
+        std::size_t boxes;
+    } cases[] = {
+        {1, kMenuRunAsAdministrator, 42, "menu 1 extended", {runas}, 0},
+        {1, 0, 42, "", {runas}, 0},
+        {1,
+         0,
+         std::nullopt,
+         "",
+         {runas, "Launch cancelled at the administrator's consent prompt"},
+         0},
+        {1,
+         0,
+         2,
+         "",
+         {runas, "Error: Launch failed - Windows returned 'The specified file was not found'"},
+         1},
+        {1,
+         kMenuOpenLocation,
+         42,
+         "menu 1 extended",
+         {"Opening file location of 'C:\\Tools\\a.exe' in folder 'C:\\Tools'"},
+         0},
+        {2, kMenuCancel, 42, "menu 2 extended greyed", {}, 0},
+        {3, kMenuCancel, 42, "menu 3 extended greyed", {}, 0},
+        {4,
+         kMenuOpenLocation,
+         42,
+         "menu 4 extended",
+         {"Opening file location of 'C:\\denied\\b.exe' in folder 'C:\\denied'",
+          "Error: Opening file location failed - Windows returned 'Access is denied'"},
+         1},
+    };
+    for (const auto& c : cases) {
+        host.calls.clear();
+        host.menuChoice = c.choice;
+        shell.elevatedResult = c.elevated;
+        const std::size_t traced = system.traceMessages().size();
+        const std::size_t shown = system.boxes.shown.size();
+        entries.iconEvent(host.ids[c.icon - 1], c.choice == 0 ? 0x202 : kRightButtonDown,
+                          c.choice == 0 ? HeldKeys{true, true} : shift);
+        const auto trace = system.traceMessages();
+        EXPECT_EQ(std::vector<std::string>(trace.begin() + traced, trace.end()), c.trace) << c.menu;
+        EXPECT_EQ(host.calls, c.menu.empty() ? std::vector<std::string>{} : std::vector{c.menu});
+        EXPECT_EQ(system.boxes.shown.size() - shown, c.boxes) << c.menu;
+    }
+    EXPECT_EQ(shell.opened.size(), 0u);
+    EXPECT_EQ(shell.located, (std::vector<std::string>{"C:\\Tools\\a.exe", "C:\\denied\\b.exe"}));
+    EXPECT_EQ(shell.elevated.size(), 4u);
 }
 
 class Launching : public ::testing::Test {

@@ -19,8 +19,9 @@ import testtools  # noqa: E402
 from harness import batch_text  # noqa: E402
 from texts import (ADDING, CANCEL_ITEM, EMPTY_LAUNCH, EXIT_CANCELLED, EXIT_ITEM,  # noqa: E402
                    EXIT_ONE, EXIT_SELECTED, EXIT_TITLE, LAUNCH_ITEM, LAUNCHING, NO_BUTTON,
-                   SECTION_END, YES_BUTTON, exit_many, launch_failed, launch_failed_box,
-                   launching, limit_reached, unloading)
+                   OPEN_LOCATION_FAILED, SECTION_END, YES_BUTTON, exit_many, launch_failed,
+                   launch_failed_box, launching, launching_elevated, limit_reached,
+                   opening_location, unloading)
 from waits import first_true  # noqa: E402
 
 CMD = "C:\\windows\\system32\\cmd.exe"
@@ -300,6 +301,46 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(len(self.wait_for_launches(run, 1)), 1)
         self.assertNotIn(EXIT_SELECTED, run.messages())
         self.assertFalse(desktop.exit_dialogs(session))
+
+    def test_shift_right_click_extended_menu(self):
+        """Shift with the right button opens the menu with the task bar's shortcuts; both are
+        chosen, and what the shell is handed is traced."""
+        session = self.session
+        run, (icon,) = self.start_tray(lambda folder: [marker_command(folder, "admin.txt")])
+        parameters = f"/c echo x > {run.win_folder}\\admin.txt"
+        x, y = icon.center
+
+        def menu_height(shift):
+            keys = ["keydown", "shift"] if shift else []
+            session.x("xdotool", "mousemove", x, y, *keys, "click", "3", check=True)
+            if shift:
+                session.x("xdotool", "keyup", "shift", check=True)
+            menus = first_true(lambda: desktop.popup_menus(session), 5)
+            self.assertEqual(len(menus or []), 1, "one popup menu")
+            return menus[0].height
+
+        def choose_from_bottom(ups):
+            # From no selection, Up selects the last item; a greyed item is passed over.
+            session.x("xdotool", "key", *["Up"] * ups, "Return", check=True)
+            self.wait_menu_closed()
+
+        plain = menu_height(False)
+        session.x("xdotool", "key", "Escape", check=True)
+        self.wait_menu_closed()
+        self.assertGreater(menu_height(True), plain, "the extended menu has more items")
+        pictures.Screen.capture(session, "extended-menu")
+        choose_from_bottom(2)  # "Run as administrator"
+        run.wait_for_log(launching_elevated(CMD, parameters))
+        self.wait_for_file(run, run.path("admin.txt"))
+
+        menu_height(True)
+        choose_from_bottom(1)  # "Open file location"
+        run.wait_for_log(opening_location(CMD, "C:\\windows\\system32"))
+        time.sleep(1)
+        self.assertFalse([m for m in run.messages() if m.startswith(OPEN_LOCATION_FAILED)],
+                         run.messages())
+        self.assertEqual(launches(run), [launching_elevated(CMD, parameters)])
+        self.assertFalse(run.boxes())
 
     # -- exit -------------------------------------------------------------------------------
 

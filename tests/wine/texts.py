@@ -187,6 +187,17 @@ def launching(target, parameters=""):
     return f"{LAUNCHING}{target}' {description}"
 
 
+def launching_elevated(target, parameters=""):
+    return f"{launching(target, parameters)} with the verb 'runas'"
+
+
+def opening_location(target, folder):
+    return f"Opening file location of '{target}' in folder '{folder}'"
+
+
+OPEN_LOCATION_FAILED = "Error: Opening file location failed - Windows returned '"
+
+
 def launch_failed(reason):
     return f"Error: Launch failed - Windows returned '{reason}'"
 
