@@ -336,7 +336,15 @@ class TrayTest(harness.WineTestCase):
         menu_height(True)
         choose_from_bottom(1)  # "Open file location"
         run.wait_for_log(opening_location(CMD, "C:\\windows\\system32"))
-        time.sleep(1)
+        # Wine's shell opens its explorer on the folder, titled with the folder's name.
+        browsers = first_true(lambda: session.windows_titled("system32"), 15)
+        self.assertTrue(browsers, f"the folder is shown; log: {run.messages()!r}")
+        pictures.Screen.capture(session, "file-location")
+        for browser in browsers:
+            session.x("xdotool", "windowfocus", browser, "key", "alt+F4")
+        if not first_true(lambda: not session.windows_titled("system32"), 5):
+            for browser in session.windows_titled("system32"):
+                session.x("xdotool", "windowkill", browser)
         self.assertFalse([m for m in run.messages() if m.startswith(OPEN_LOCATION_FAILED)],
                          run.messages())
         self.assertEqual(launches(run), [launching_elevated(CMD, parameters)])
