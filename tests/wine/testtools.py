@@ -1,6 +1,7 @@
 """The small Windows programs of tests/win32 that look at Perchlet from outside or stand in its
 way: tray_probe.exe, taskbar_created.exe, fake_tray.exe and hold_file.exe."""
 
+import functools
 import re
 import time
 from dataclasses import dataclass
@@ -92,18 +93,15 @@ def probe_menus(session, program="Perchlet.exe"):
 
 
 def icon_ids(commands):
-    """The ids Perchlet gives the icons of these commands (as written, in order): FNV-1a of the
-    UTF-8 text, plus the count of the same command before it, then the next id not taken."""
-    ids, seen = [], []
-    for command in commands:
-        value = 0x811C9DC5
-        for byte in command.encode("utf-8"):
-            value = ((value ^ byte) * 0x01000193) & 0xFFFFFFFF
-        value = (value + seen.count(command)) & 0xFFFFFFFF
-        while value == 0 or value in ids:
-            value = (value + 1) & 0xFFFFFFFF
-        ids.append(value)
-        seen.append(command)
+    """The ids Perchlet gives these commands' icons: FNV-1a of the command as written, plus the
+    count of the same command before it, then the next free id."""
+    ids = []
+    for n, command in enumerate(commands):
+        value = functools.reduce(lambda h, b: (h ^ b) * 0x01000193 % 2**32, command.encode(),
+                                 0x811C9DC5) + commands[:n].count(command)
+        while value % 2**32 in ids + [0]:
+            value += 1
+        ids.append(value % 2**32)
     return ids
 
 

@@ -195,9 +195,6 @@ def opening_location(target, folder):
     return f"Opening file location of '{target}' in folder '{folder}'"
 
 
-OPEN_LOCATION_FAILED = "Error: Opening file location failed - Windows returned '"
-
-
 def launch_failed(reason):
     return f"Error: Launch failed - Windows returned '{reason}'"
 
