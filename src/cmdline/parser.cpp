@@ -103,8 +103,9 @@ std::optional<InputFields> subParseInputLine(Program& program, const std::string
     }
 
     auto& fields = table.strInputFields;
-    return InputFields{subReplaceEnvironmentVars(program, fields[1]), std::move(fields[2]),
-                       std::move(fields[3])};
+    std::string command = subReplaceEnvironmentVars(program, fields[1]);
+    return InputFields{std::move(command), std::move(fields[2]), std::move(fields[3]),
+                       std::move(fields[1])};
 }
 
 }  // namespace perchlet

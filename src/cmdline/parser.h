@@ -12,6 +12,9 @@ struct InputFields {
     std::string strCommand;
     std::string strToolTip;
     std::string strIconSpec;
+    // The command as written, before expansion: what names its icon to the shell run after run,
+    // whatever the variables hold ("": the same as strCommand).
+    std::string strWritten = {};
 };
 
 // Splits a command line into command, tooltip and icon and expands the command's first %NAME%

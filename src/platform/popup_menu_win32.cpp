@@ -5,13 +5,17 @@
 
 namespace perchlet::win32 {
 
-PopupMenu::PopupMenu(bool exitDisabled) : menu_(CreatePopupMenu()) {
-    for (int index = 1; index <= kMenuExit; ++index) {
-        const char* caption = kMenuCaptions[index - 1];
+PopupMenu::PopupMenu(bool exitDisabled, bool extended, bool locationOpens)
+    : menu_(CreatePopupMenu()) {
+    const int last = extended ? kMenuOpenLocation : kMenuExit;
+    for (int index = 1; index <= last; ++index) {
+        const char* caption = menuCaption(index);
         if (caption[0] == '-') {
             AppendMenuW(menu_.get(), MF_SEPARATOR, index, nullptr);
         } else {
-            const UINT state = index == kMenuExit && exitDisabled ? MF_GRAYED : 0;
+            const bool greyed = (index == kMenuExit && exitDisabled) ||
+                                (index == kMenuOpenLocation && !locationOpens);
+            const UINT state = greyed ? MF_GRAYED : 0;
             AppendMenuW(menu_.get(), MF_STRING | state, index, toWide(caption).c_str());
         }
     }

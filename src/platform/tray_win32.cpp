@@ -40,7 +40,7 @@ void Win32EntryIcon::showFadePicture(FadeDirection direction) {
     record_.change(picture ? picture->get() : nullptr);
 }
 
-int Win32EntryIcon::showMenu(bool atIcon) {
+int Win32EntryIcon::showMenu(bool atIcon, Extras extras) {
     const HWND window = common_.window.hwnd();
     POINT pointer{};
     if (!GetCursorPos(&pointer)) {
@@ -52,8 +52,15 @@ int Win32EntryIcon::showMenu(bool atIcon) {
     // The keyboard's menu opens at the top-left corner of its icon, clear of it, where the shell
     // tells where that is: the pointer may have been left anywhere.
     const std::optional<RECT> icon = atIcon ? record_.rect() : std::nullopt;
-    const int index = mnuPopup_.show(window, icon ? POINT{icon->left, icon->top} : pointer,
-                                     icon ? &*icon : nullptr);
+    // The extended menu is made as it opens: whether its location item can be chosen is
+    // decided then.
+    std::optional<PopupMenu> extended;
+    if (extras.shown) {
+        extended.emplace(exitDisabled_, true, extras.locationOpens);
+    }
+    const PopupMenu& menu = extended ? *extended : mnuPopup_;
+    const int index =
+        menu.show(window, icon ? POINT{icon->left, icon->top} : pointer, icon ? &*icon : nullptr);
     // Closed with Esc or "Cancel Menu"; one closed by a click elsewhere leaves the focus where
     // that click put it.
     if (menuLeavesFocus(index) && GetForegroundWindow() == window) {
@@ -110,7 +117,9 @@ void Win32Tray::endProgram() {
 }
 
 void Win32Tray::iconEvent(UINT id, UINT mouseMessage) {
-    entries_.iconEvent(static_cast<std::int32_t>(id), mouseMessage);
+    // The keys' state as of the message being handled: the high bit is set while one is down.
+    const HeldKeys keys{GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0};
+    entries_.iconEvent(id, mouseMessage, keys);
 }
 
 void Win32Tray::timerTick(UINT_PTR timer) {

@@ -37,15 +37,16 @@ class Win32EntryIcon final : public EntryIcon {
 public:
     Win32EntryIcon(TrayCommon& common, const EntryIconSpec& spec, bool exitDisabled)
         : common_(common),
+          exitDisabled_(exitDisabled),
           mnuPopup_(exitDisabled),
-          record_(common.shell, static_cast<UINT>(spec.id), spec.tooltip, spec.command) {}
+          record_(common.shell, spec.id, spec.tooltip, spec.command) {}
 
     // Takes its picture from iconFile ("" for the default picture); false when the file cannot
     // be loaded as an icon, and the default picture shows.
     bool usePicture(const std::string& iconFile);
     void show() override { record_.add(picTrayIcon_->get()); }
     void showFadePicture(FadeDirection direction) override;
-    int showMenu(bool atIcon) override;
+    int showMenu(bool atIcon, Extras extras) override;
     // Makes the pictures again at the tray's new size; the shell is changed to them when
     // `tellShell`.
     void followScale(bool tellShell);
@@ -60,6 +61,7 @@ private:
     // another run's icon by the time the scale changes. None for the default picture, or for
     // a file too large to keep, whose picture then stays as it is.
     std::optional<KeptIconFile> pictureFile_;
+    bool exitDisabled_;
     PopupMenu mnuPopup_;
     ShellIcon record_;
 };

@@ -18,6 +18,7 @@ TrayEntryPlan planTrayEntry(Program& program, IconServices& services, const std:
     }
     plan.launchTarget = std::move(analysis.launchTarget);
     plan.parameters = std::move(analysis.parameters);
+    plan.isUrl = analysis.isUrl;
     return plan;
 }
 

@@ -15,6 +15,7 @@ struct TrayEntryPlan {
     std::string iconFile;  // the icon file to load as the picture; "" for the default picture
     std::string launchTarget;
     std::string parameters;
+    bool isUrl = false;
 };
 
 // Analyses strCommand, chooses the icon of entry n and checks that its file is there, tracing each

@@ -1,5 +1,6 @@
 #include "tray/launch.h"
 
+#include "common/errors.h"
 #include "common/program.h"
 
 namespace perchlet {
@@ -48,17 +49,27 @@ const char* shellFailureText(std::intptr_t result) {
     }
 }
 
-std::optional<std::intptr_t> funcLaunchCommand(Program& program, Shell& shell,
-                                               const std::string& strTarget,
-                                               const std::string& strParameters) {
+namespace {
+
+// Traces the attempt and hands it to `open` (the verb's own trace is added to the launch's);
+// a known failure is traced and shown. No value when the target was empty or the launch was
+// cancelled.
+template <typename Open>
+std::optional<std::intptr_t> launchWith(Program& program, const std::string& strTarget,
+                                        const std::string& strParameters, const std::string& verb,
+                                        Open&& open) {
     const std::string description = launchParameterDescription(strParameters);
     if (strTarget.empty()) {
         program.subWriteTrace(
             "Warning: Abandoning launch attempt as command to launch appears to be empty..");
         return std::nullopt;
     }
-    program.subWriteTrace("Launching '" + strTarget + "' " + description);
-    const std::intptr_t result = shell.open(strTarget, strParameters);
+    program.subWriteTrace("Launching '" + strTarget + "' " + description + verb);
+    const std::optional<std::intptr_t> opened = open();
+    if (!opened) {
+        return std::nullopt;
+    }
+    const std::intptr_t result = *opened;
     if (const char* text = shellFailureText(result)) {
         program.subWriteTrace(std::string("Error: Launch failed - Windows returned '") + text +
                               "'");
@@ -68,6 +79,47 @@ std::optional<std::intptr_t> funcLaunchCommand(Program& program, Shell& shell,
                             kIconWarning);
     }
     return result;
+}
+
+}  // namespace
+
+std::optional<std::intptr_t> funcLaunchCommand(Program& program, Shell& shell,
+                                               const std::string& strTarget,
+                                               const std::string& strParameters) {
+    return launchWith(program, strTarget, strParameters, "", [&] {
+        return std::optional<std::intptr_t>(shell.open(strTarget, strParameters));
+    });
+}
+
+void launchAsAdministrator(Program& program, Shell& shell, const std::string& target,
+                           const std::string& parameters) {
+    launchWith(program, target, parameters, " with the verb 'runas'", [&] {
+        std::optional<std::intptr_t> result = shell.runAsAdministrator(target, parameters);
+        if (!result) {
+            program.subWriteTrace("Launch cancelled at the administrator's consent prompt");
+        }
+        return result;
+    });
+}
+
+std::string containingFolder(const std::string& path) {
+    const std::size_t last = path.find_last_of("\\/");
+    return last == std::string::npos ? std::string() : path.substr(0, last);
+}
+
+void openFileLocation(Program& program, Shell& shell, const std::string& target) {
+    program.subWriteTrace("Opening file location of '" + target + "' in folder '" +
+                          containingFolder(target) + "'");
+    try {
+        shell.openLocation(target);
+    } catch (const RunError& error) {
+        program.subWriteTrace("Error: Opening file location failed - Windows returned '" +
+                              error.description() + "'");
+        program.showMessage("Opening the location of '" + target +
+                                "' failed unexpectedly.\r\rThe error returned from Windows was '" +
+                                error.description() + "'",
+                            kIconWarning);
+    }
 }
 
 }  // namespace perchlet

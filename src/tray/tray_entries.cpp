@@ -12,16 +12,20 @@ namespace perchlet {
 void TrayEntries::AddIconToTray(const InputFields& fields) {
     const std::string& strCommand = fields.strCommand;
     const std::int32_t stored = addTrayEntry(program_, entries_, strCommand, [&](std::int32_t n) {
+        // Taken whether or not the entry is made, so that the ids of the lines after it do not
+        // depend on what this run could make.
+        const std::uint32_t id =
+            iconIds_.take(fields.strWritten.empty() ? strCommand : fields.strWritten);
         host_.openWindow();
         TrayEntryPlan plan = planTrayEntry(program_, icons_, strCommand, fields.strIconSpec, n);
         const std::string& tip = fields.strToolTip.empty() ? strCommand : fields.strToolTip;
-        // The icon's id is its entry's number.
-        TrayHost::MadeIcon made = host_.makeIcon({n, plan.iconFile, tip, strCommand});
+        TrayHost::MadeIcon made = host_.makeIcon({id, plan.iconFile, tip, strCommand});
         if (!made.asAsked) {
             traceUnloadableIcon(program_, plan.iconFile);
         }
-        return std::make_unique<Entry>(
-            Entry{std::move(plan.launchTarget), std::move(plan.parameters), std::move(made.icon)});
+        return std::make_unique<Entry>(Entry{std::move(plan.launchTarget),
+                                             std::move(plan.parameters), std::move(made.icon), id,
+                                             plan.isUrl});
     });
     if (stored != 0 && newIcons_.add(stored, host_.now())) {
         showNewIcons();
@@ -47,21 +51,39 @@ void TrayEntries::removeAllIcons() {
     }
 }
 
-void TrayEntries::iconEvent(std::int32_t id, std::uint32_t message) {
-    const std::int32_t n = id;  // the icon's id is its entry's number
+std::int32_t TrayEntries::numberOf(std::uint32_t id) const {
+    for (std::int32_t n = 1; n <= entries_.count(); ++n) {
+        if (const Entry* entry = entries_.find(n); entry != nullptr && entry->id == id) {
+            return n;
+        }
+    }
+    return 0;
+}
+
+void TrayEntries::iconEvent(std::uint32_t id, std::uint32_t message, HeldKeys keys) {
+    const std::int32_t n = numberOf(id);
     const Entry* entry = entries_.find(n);
     if (entry == nullptr) {
         return;
     }
-    const TrayAction action = trayEvents_.read(static_cast<std::uint32_t>(id), message, host_.now(),
-                                               host_.doubleClickTime(), program_.options);
+    const TrayAction action =
+        trayEvents_.read(id, message, host_.now(), host_.doubleClickTime(), program_.options, keys);
+    EntryIcon::Extras extras;
     switch (action) {
         case TrayAction::Launch:
-            launchEntry(n);
+        case TrayAction::LaunchAsAdministrator:
+            launchEntry(n, action == TrayAction::LaunchAsAdministrator);
             break;
+        case TrayAction::ExtendedMenu:
+            // Decided as the menu opens: the file may have come or gone since start-up.
+            extras.shown = true;
+            extras.locationOpens = !entry->isUrl && !entry->strLaunchTarget.empty() &&
+                                   !containingFolder(entry->strLaunchTarget).empty() &&
+                                   program_.sys.files.exists(entry->strLaunchTarget);
+            [[fallthrough]];
         case TrayAction::OpenMenu:
         case TrayAction::KeyMenu:
-            if (const int index = entry->icon->showMenu(action == TrayAction::KeyMenu);
+            if (const int index = entry->icon->showMenu(action == TrayAction::KeyMenu, extras);
                 index != 0) {
                 mnuVisible_Click(n, index);
             }
@@ -71,9 +93,15 @@ void TrayEntries::iconEvent(std::int32_t id, std::uint32_t message) {
     }
 }
 
-void TrayEntries::launchEntry(std::int32_t n) {
+void TrayEntries::launchEntry(std::int32_t n, bool asAdministrator) {
     // Looked up again: what ran while its menu was open may have removed it.
-    if (const Entry* entry = entries_.find(n)) {
+    const Entry* entry = entries_.find(n);
+    if (entry == nullptr) {
+        return;
+    }
+    if (asAdministrator) {
+        launchAsAdministrator(program_, shell_, entry->strLaunchTarget, entry->strLaunchParameters);
+    } else {
         funcLaunchCommand(program_, shell_, entry->strLaunchTarget, entry->strLaunchParameters);
     }
 }
@@ -85,6 +113,14 @@ void TrayEntries::mnuVisible_Click(std::int32_t n, int index) {
             break;
         case MenuAction::Exit:
             exitRequest();
+            break;
+        case MenuAction::RunAsAdministrator:
+            launchEntry(n, true);
+            break;
+        case MenuAction::OpenLocation:
+            if (const Entry* entry = entries_.find(n)) {
+                openFileLocation(program_, shell_, entry->strLaunchTarget);
+            }
             break;
         case MenuAction::None:
             break;

@@ -10,6 +10,7 @@
 #include "exit/fade.h"
 #include "icons/icon_system.h"
 #include "tray/entry_table.h"
+#include "tray/icon_ids.h"
 #include "tray/icon_sink.h"
 #include "tray/launch.h"
 #include "tray/new_icons.h"
@@ -28,14 +29,20 @@ public:
     // Shows the crossed picture (Up) or the icon's own (Down). Raises RunError when the hidden
     // window is gone.
     virtual void showFadePicture(FadeDirection direction) = 0;
+    // The items the extended menu adds: whether they show, and whether "Open file location"
+    // can be chosen.
+    struct Extras {
+        bool shown = false;
+        bool locationOpens = false;
+    };
     // Shows the popup menu at the pointer, or at the icon; the index of the item chosen, 0 for
     // none.
-    virtual int showMenu(bool atIcon) = 0;
+    virtual int showMenu(bool atIcon, Extras extras) = 0;
 };
 
 // What an entry's icon is made of.
 struct EntryIconSpec {
-    std::int32_t id;       // the icon's id with the shell, which its events come back with
+    std::uint32_t id;      // the icon's id with the shell, which its events come back with
     std::string iconFile;  // the file of its picture; "" for the default picture
     std::string tooltip;
     std::string command;  // names it in the warning when the shell never takes it
@@ -92,8 +99,8 @@ public:
             }
         }
     }
-    // A mouse or keyboard message on the icon with that id.
-    void iconEvent(std::int32_t id, std::uint32_t message);
+    // A mouse or keyboard message on the icon with that id, with the modifier keys held.
+    void iconEvent(std::uint32_t id, std::uint32_t message, HeldKeys keys = {});
     // One tick of the fade's timer.
     void tmrFade_Timer();
     // The exit question's answers.
@@ -105,9 +112,14 @@ private:
         std::string strLaunchTarget;
         std::string strLaunchParameters;
         std::unique_ptr<EntryIcon> icon;  // never null
+        std::uint32_t id;
+        bool isUrl;
     };
 
-    void launchEntry(std::int32_t n);
+    // The number of the entry whose icon has that id; 0 for none.
+    std::int32_t numberOf(std::uint32_t id) const;
+
+    void launchEntry(std::int32_t n, bool asAdministrator = false);
     void mnuVisible_Click(std::int32_t n, int index);
     void exitRequest();
     void subFade(EntryIcon& icon, FadeDirection direction);
@@ -120,6 +132,7 @@ private:
     IconServices& icons_;
     TrayHost& host_;
     TrayEntryTable<Entry> entries_;
+    IconIds iconIds_;
     NewIcons newIcons_;
     FadePhase phase_;
     OncePerFade fadeFaults_;

@@ -7,9 +7,9 @@
 
 namespace perchlet {
 
-TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options) {
+TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options, HeldKeys keys) {
     if (mouseMessage == static_cast<std::uint32_t>(options.ClickMode)) {
-        return TrayAction::Launch;
+        return keys.shift && keys.control ? TrayAction::LaunchAsAdministrator : TrayAction::Launch;
     }
     if (mouseMessage == kKeySelect && options.ClickMode != 0) {
         return TrayAction::Launch;
@@ -18,13 +18,14 @@ TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options) {
         return TrayAction::None;
     }
     if (mouseMessage == kRightButtonDown) {
-        return TrayAction::OpenMenu;
+        return keys.shift ? TrayAction::ExtendedMenu : TrayAction::OpenMenu;
     }
     return mouseMessage == kContextMenu ? TrayAction::KeyMenu : TrayAction::None;
 }
 
 TrayAction TrayEventReader::read(std::uint32_t id, std::uint32_t message, std::uint64_t time,
-                                 std::uint64_t repeatWithin, const Options& options) {
+                                 std::uint64_t repeatWithin, const Options& options,
+                                 HeldKeys keys) {
     const std::uint32_t previous = std::exchange(previous_, message);
     if (message == kContextMenu && previous == kRightButtonUp) {
         return TrayAction::None;  // the menu opened on the press already
@@ -38,7 +39,7 @@ TrayAction TrayEventReader::read(std::uint32_t id, std::uint32_t message, std::u
             return TrayAction::None;
         }
     }
-    return decideTrayEvent(message, options);
+    return decideTrayEvent(message, options, keys);
 }
 
 bool menuLeavesFocus(int index) {
@@ -51,6 +52,10 @@ MenuAction menuItemAction(int index) {
             return MenuAction::Launch;
         case kMenuExit:
             return MenuAction::Exit;
+        case kMenuRunAsAdministrator:
+            return MenuAction::RunAsAdministrator;
+        case kMenuOpenLocation:
+            return MenuAction::OpenLocation;
         default:
             return MenuAction::None;
     }

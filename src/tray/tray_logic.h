@@ -13,12 +13,19 @@ namespace perchlet {
 inline constexpr int kMaxTrayEntries = 30;
 
 // KeyMenu: the menu asked for with the keyboard, which opens beside its icon, not wherever the
-// pointer was left.
-enum class TrayAction { None, Launch, OpenMenu, KeyMenu };
+// pointer was left. ExtendedMenu: the menu with the task bar's shortcuts too.
+enum class TrayAction { None, Launch, OpenMenu, KeyMenu, ExtendedMenu, LaunchAsAdministrator };
+// The modifier keys held when an icon's message is handled.
+struct HeldKeys {
+    bool shift = false;
+    bool control = false;
+};
 // What one message on an icon does under the options. The keyboard's choice is the launching
 // click of the mode, its menu key the right button; the mouse's NIN_SELECT adds nothing to the
-// clicks it follows.
-TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options);
+// clicks it follows. As on the task bar, Shift with the right button shows more, and Ctrl+Shift
+// with the launching click runs as administrator; the keyboard's menu (Shift+F10 included) is
+// always the plain one.
+TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options, HeldKeys keys = {});
 
 // The same for a run of messages to one window, which tells the keyboard's from the mouse's:
 // the context menu message that follows a right click is the click's own, and a keyboard
@@ -26,7 +33,7 @@ TrayAction decideTrayEvent(std::uint32_t mouseMessage, const Options& options);
 class TrayEventReader {
 public:
     TrayAction read(std::uint32_t id, std::uint32_t message, std::uint64_t time,
-                    std::uint64_t repeatWithin, const Options& options);
+                    std::uint64_t repeatWithin, const Options& options, HeldKeys keys = {});
 
 private:
     std::uint32_t previous_ = 0;
@@ -45,7 +52,18 @@ inline constexpr int kMenuLaunch = 1;
 inline constexpr int kMenuCancel = 3;
 inline constexpr int kMenuExit = 5;
 static_assert(std::size(kMenuCaptions) == kMenuExit);
-enum class MenuAction { None, Launch, Exit };
+// What the extended menu adds after them, by index from kMenuExit + 1.
+inline constexpr const char* kExtendedMenuCaptions[] = {"-", "Run as administrator",
+                                                        "Open file location"};
+inline constexpr int kMenuRunAsAdministrator = 7;
+inline constexpr int kMenuOpenLocation = 8;
+static_assert(std::size(kExtendedMenuCaptions) == kMenuOpenLocation - kMenuExit);
+// The caption of item `index` (1 to kMenuOpenLocation).
+inline const char* menuCaption(int index) {
+    return index <= kMenuExit ? kMenuCaptions[index - 1]
+                              : kExtendedMenuCaptions[index - kMenuExit - 1];
+}
+enum class MenuAction { None, Launch, Exit, RunAsAdministrator, OpenLocation };
 MenuAction menuItemAction(int index);
 
 // The side of the tray pictures in pixels: the system's small icon at the scale of the display

@@ -48,9 +48,10 @@ TEST(Parser, SplitsFieldsAndRemovesOnePairOfEnclosingQuotes) {
 TEST(Parser, ExpandsOnlyTheCommandField) {
     testing::FakeSystem system;
     system.env.variables["Tools"] = R"(C:\Tools)";
-    EXPECT_EQ(
-        fieldsOf(subParseInputLine(system.program, R"(%TOOLS%\run.exe,%tools% tip,%Tools%.ico)")),
-        (Fields{R"(C:\Tools\run.exe)", "%tools% tip", "%Tools%.ico"}));
+    const auto parsed =
+        subParseInputLine(system.program, R"(%TOOLS%\run.exe,%tools% tip,%Tools%.ico)");
+    EXPECT_EQ(fieldsOf(parsed), (Fields{R"(C:\Tools\run.exe)", "%tools% tip", "%Tools%.ico"}));
+    EXPECT_EQ(parsed->strWritten, R"(%TOOLS%\run.exe)");  // what names its icon
 }
 
 TEST(Parser, AFailedExpansionStillAcceptsTheLineWithAnEmptyCommand) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <tuple>
 
 #include "common/unicode.h"
@@ -9,6 +10,7 @@
 #include "icons/icon_choice.h"
 #include "tray/entry_plan.h"
 #include "tray/entry_table.h"
+#include "tray/icon_ids.h"
 #include "tray/launch.h"
 #include "tray/new_icons.h"
 #include "tray/tray_entries.h"
@@ -20,10 +22,22 @@ namespace {
 class FakeShell : public Shell {
 public:
     std::intptr_t result = 42;
+    std::optional<std::intptr_t> elevatedResult = 42;  // none: the consent prompt was cancelled
     std::vector<std::pair<std::string, std::string>> opened;
+    std::vector<std::string> located;
     std::intptr_t open(const std::string& target, const std::string& parameters) override {
         opened.emplace_back(target, parameters);
         return result;
+    }
+    std::optional<std::intptr_t> runAsAdministrator(const std::string&,
+                                                    const std::string&) override {
+        return elevatedResult;
+    }
+    void openLocation(const std::string& path) override {
+        located.push_back(path);
+        if (path.find("denied") != std::string::npos) {
+            throw RunError(5, "Access is denied");
+        }
     }
 };
 
@@ -33,6 +47,7 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
         bool menuDisabled;
         std::uint32_t message;
         TrayAction action;
+        HeldKeys keys = {};
     } cases[] = {
         {514, false, 0x202, TrayAction::Launch},  // single click
         {514, false, 0x203, TrayAction::None},    // the double click is not the chosen one
@@ -47,12 +62,25 @@ TEST(TrayEvents, LaunchMenuOrNothingByMessageAndOptions) {
         {0, false, 0x7B, TrayAction::KeyMenu},  // the menu key: the right button's, at the icon
         {0, true, 0x7B, TrayAction::None},       {514, false, 0x400, TrayAction::None},
     };
-    for (const auto& c : cases) {
+    // Shift shows more on the right button, Ctrl+Shift elevates the launching click; the
+    // keyboard's menu (Shift+F10 too) and choice stay as they are.
+    const HeldKeys shift{true, false}, both{true, true};
+    const Case held[] = {
+        {0, false, 0x204, TrayAction::ExtendedMenu, shift},
+        {0, true, 0x204, TrayAction::None, shift},
+        {0, false, 0x7B, TrayAction::KeyMenu, shift},
+        {515, true, 0x203, TrayAction::LaunchAsAdministrator, both},
+        {514, false, 0x202, TrayAction::Launch, shift},
+        {514, false, 0x401, TrayAction::Launch, both},
+    };
+    std::vector<Case> all(std::begin(cases), std::end(cases));
+    all.insert(all.end(), std::begin(held), std::end(held));
+    for (const auto& c : all) {
         Options options;
         options.ClickMode = c.clickMode;
         options.RightMouseMenuDisabled = c.menuDisabled;
-        EXPECT_EQ(decideTrayEvent(c.message, options), c.action)
-            << c.clickMode << " " << c.menuDisabled << " " << c.message;
+        EXPECT_EQ(decideTrayEvent(c.message, options, c.keys), c.action)
+            << c.clickMode << " " << c.menuDisabled << " " << c.message << " " << c.keys.shift;
     }
 }
 
@@ -220,32 +248,40 @@ public:
     std::int32_t windowGone = 0;       // the icon whose fade raises
     std::function<void()> whileAsked;  // what the user does while the question is open
     std::uint64_t time = 0;
+    std::vector<std::uint32_t> ids;  // of the icons made, in order: the calls name them 1, 2, ...
+    int menuChoice = kMenuExit;
 
     class Icon : public EntryIcon {
     public:
-        Icon(FakeTrayHost& host, EntryIconSpec spec) : host_(host), spec_(std::move(spec)) {}
+        Icon(FakeTrayHost& host, EntryIconSpec spec)
+            : host_(host), spec_(std::move(spec)), number_(host.ids.size()) {}
         ~Icon() override { host_.calls.push_back("remove " + id()); }
         void show() override { host_.calls.push_back("show " + id() + " " + spec_.tooltip); }
         void showFadePicture(FadeDirection direction) override {
-            if (spec_.id == host_.windowGone) {
+            if (static_cast<std::int32_t>(number_) == host_.windowGone) {
                 throw RunError(1400, "Invalid window handle.");
             }
             host_.calls.push_back((direction == FadeDirection::Up ? "up " : "down ") + id());
         }
-        int showMenu(bool) override {
-            host_.calls.push_back("menu " + id());
-            return kMenuExit;
+        int showMenu(bool, Extras extras) override {
+            host_.calls.push_back("menu " + id() +
+                                  (!extras.shown          ? ""
+                                   : extras.locationOpens ? " extended"
+                                                          : " extended greyed"));
+            return host_.menuChoice;
         }
 
     private:
-        std::string id() const { return std::to_string(spec_.id); }
+        std::string id() const { return std::to_string(number_); }
         FakeTrayHost& host_;
         EntryIconSpec spec_;
+        std::size_t number_;
     };
 
     void openWindow() override {}
     MadeIcon makeIcon(const EntryIconSpec& spec) override {
-        calls.push_back("make " + std::to_string(spec.id) + " " + spec.iconFile);
+        ids.push_back(spec.id);
+        calls.push_back("make " + std::to_string(ids.size()) + " " + spec.iconFile);
         return {std::make_unique<Icon>(*this, spec), spec.iconFile != unloadable};
     }
     void startFadeTimer() override { calls.push_back("start"); }
@@ -278,7 +314,9 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
     const auto add = [&](std::string command, std::string tip, std::string icon) {
         entries.AddIconToTray({command, tip, icon});
     };
-    const auto exitFromMenu = [&](std::int32_t n) { entries.iconEvent(n, kRightButtonDown); };
+    const auto exitFromMenu = [&](std::size_t n) {
+        entries.iconEvent(host.ids[n - 1], kRightButtonDown);
+    };
     const RunError gone(1400, "Invalid window handle.");
     struct Step {
         std::function<void()> act;
@@ -296,7 +334,7 @@ TEST(TrayEntries, AddClickFadeAndAnswersReachTheIconsAndHostInOrder) {
          {"Adding new icon to Tray for 'C:\\b.doc'",
           "Warning: icon 'C:\\Icons\\bad.ico' couldn't be loaded, using default instead"}},
         {[&] { entries.showNewIcons(); }, {}, {}},
-        {[&] { entries.iconEvent(1, 0x202); },
+        {[&] { entries.iconEvent(host.ids[0], 0x202); },
          {},
          {"Launching 'notepad.exe' (with parameters of 'C:\\a.txt')"}},
         {[&] { entries.iconEvent(3, 0x202); }, {}, {}},  // no such icon
@@ -351,6 +389,7 @@ TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
         {false, {"remove 3", "remove 2", "remove 1"}}};
     for (const auto& [removeAll, removals] : cases) {
         host.calls.clear();
+        host.ids.clear();
         host.time = 0;
         {
             TrayEntries entries(system.program, shell, icons.services, host, 0);
@@ -361,7 +400,7 @@ TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
             if (removeAll) {
                 entries.removeAllIcons();
                 entries.showNewIcons();
-                entries.iconEvent(1, kRightButtonDown);  // gone: no menu
+                entries.iconEvent(host.ids[0], kRightButtonDown);  // gone: no menu
             }
         }
         const std::string made = "C:\\Icons\\a.ico";
@@ -370,6 +409,74 @@ TEST(TrayEntries, EveryIconGoesWithItsEntryAndAnUnshownOneNeverShows) {
         calls.insert(calls.end(), removals.begin(), removals.end());
         EXPECT_EQ(host.calls, calls) << removeAll;
     }
+}
+
+// The icons' ids follow the command, not its line: with given hashes (the length, 0, the top)
+// repetitions and collisions take the next free id.
+TEST(IconIds, SameCommandSameIdRepetitionsAndCollisionsTakeTheNextFree) {
+    const IconIds::Hash given = [](std::string_view c) -> std::uint32_t {
+        return c == "top" ? 0xFFFFFFFFu : c == "zero" ? 0u : c.size();
+    };
+    const std::pair<std::vector<std::string>, std::vector<std::uint32_t>> cases[] = {
+        {{"ab", "cd", "ab", "x"}, {2, 3, 4, 1}}, {{"top", "top", "zero"}, {0xFFFFFFFFu, 1, 2}}};
+    for (const auto& [lines, expected] : cases) {
+        IconIds ids(given);
+        std::vector<std::uint32_t> taken;
+        for (const auto& line : lines) {
+            taken.push_back(ids.take(line));
+        }
+        EXPECT_EQ(taken, expected) << lines.size();
+    }
+    EXPECT_EQ(commandHash("a"), 0xE40C292Cu);  // FNV-1a's published value
+}
+
+// The extended menu and the elevating click: the trace lines and boxes of each; the location
+// item greyed for a target that is not there.
+TEST(TrayEntries, TheTaskBarsShortcutsReachTheShell) {
+    testing::FakeSystem system;
+    system.openLog();
+    system.program.options.ClickMode = 514;
+    system.files.contents["C:\\Tools\\a.exe"] = system.files.contents["C:\\denied\\b"] = "";
+    testing::FakeIconServices icons;
+    FakeShell shell;
+    FakeTrayHost host;
+    TrayEntries entries(system.program, shell, icons.services, host, 0);
+    for (const char* command : {"C:\\Tools\\a.exe -x", "C:\\gone", "C:\\denied\\b"}) {
+        entries.AddIconToTray({command, "", ""});
+    }
+    const std::string
+        runas = "Launching 'C:\\Tools\\a.exe' (with parameters of '-x') with the verb 'runas'|",
+        cancelled = "Launch cancelled at the administrator's consent prompt|",
+        failed = "Error: Launch failed - Windows returned 'The specified file was not found'|",
+        open = "Opening file location of 'C:\\Tools\\a.exe' in folder 'C:\\Tools'|",
+        denied =
+            "Opening file location of 'C:\\denied\\b' in folder 'C:\\denied'|Error: "
+            "Opening file location failed - Windows returned 'Access is denied'|";
+    const std::tuple<std::size_t, int, std::optional<std::intptr_t>, std::string, std::string,
+                     std::size_t>
+        cases[] = {{1, kMenuRunAsAdministrator, 42, "menu 1 extended", runas, 0},
+                   {1, 0, std::nullopt, "", runas + cancelled, 0},  // choice 0: Ctrl+Shift+click
+                   {1, 0, 2, "", runas + failed, 1},
+                   {1, kMenuOpenLocation, 42, "menu 1 extended", open, 0},
+                   {2, kMenuCancel, 42, "menu 2 extended greyed", "", 0},
+                   {3, kMenuOpenLocation, 42, "menu 3 extended", denied, 1}};
+    for (const auto& [icon, choice, elevated, menu, trace, boxes] : cases) {
+        host.calls.clear();
+        host.menuChoice = choice;
+        shell.elevatedResult = elevated;
+        const std::size_t traced = system.traceMessages().size(), shown = system.boxes.shown.size();
+        entries.iconEvent(host.ids[icon - 1], choice == 0 ? 0x202 : kRightButtonDown,
+                          {true, choice == 0});
+        std::string added;
+        for (std::size_t line = traced; line < system.traceMessages().size(); ++line) {
+            added += system.traceMessages()[line] + "|";
+        }
+        EXPECT_EQ(added, trace) << menu;
+        EXPECT_EQ(host.calls, menu.empty() ? std::vector<std::string>{} : std::vector{menu});
+        EXPECT_EQ(system.boxes.shown.size() - shown, boxes) << menu;
+    }
+    EXPECT_EQ(shell.located, (std::vector<std::string>{"C:\\Tools\\a.exe", "C:\\denied\\b"}));
+    EXPECT_TRUE(shell.opened.empty());
 }
 
 class Launching : public ::testing::Test {

@@ -15,14 +15,16 @@
 //       word, where the X server's view of a menu (its mapping, name and class hints) lags behind
 //       or differs from one machine to another. Rectangles are in screen pixels.
 //
-//   tray_probe.exe forget <window class> [<program path>]
-//       Deletes every notification icon (ids 1 to 64) of every top-level window of that class,
-//       of the program at that path only when one is given, the way a restarted shell has
-//       forgotten them. Prints "forgot <n> icon(s)". Exit code 1 when none was deleted.
+//   tray_probe.exe forget <window class> <program path> <id>...
+//       Deletes the notification icons with those ids (decimal) of every top-level window of
+//       that class, of the program at that path only when it is not "", the way a restarted
+//       shell has forgotten them. Prints "forgot <n> icon(s)". Exit code 1 when none was
+//       deleted.
 #include <windows.h>
 #include <shellapi.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -101,11 +103,10 @@ int describeWindow(const char* title) {
 struct Forget {
     std::string windowClass;
     std::string program;  // empty: any program
+    std::vector<UINT> ids;
     int found = 0;
     int deleted = 0;
 };
-
-constexpr UINT kHighestIconId = 64;
 
 std::string programPath(HWND window) {
     DWORD processId = 0;
@@ -159,7 +160,8 @@ BOOL CALLBACK forgetIcon(HWND window, LPARAM context) {
     NOTIFYICONDATAA record{};
     record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = window;
-    for (record.uID = 1; record.uID <= kHighestIconId; ++record.uID) {
+    for (const UINT id : forget.ids) {
+        record.uID = id;
         if (Shell_NotifyIconA(NIM_DELETE, &record)) {
             ++forget.deleted;
         }
@@ -167,8 +169,11 @@ BOOL CALLBACK forgetIcon(HWND window, LPARAM context) {
     return TRUE;
 }
 
-int forgetIcons(const char* windowClass, const char* program) {
-    Forget forget{windowClass, program != nullptr ? program : "", 0, 0};
+int forgetIcons(const char* windowClass, const char* program, char** ids, int count) {
+    Forget forget{windowClass, program, {}, 0, 0};
+    for (int index = 0; index < count; ++index) {
+        forget.ids.push_back(static_cast<UINT>(std::strtoul(ids[index], nullptr, 10)));
+    }
     EnumWindows(forgetIcon, reinterpret_cast<LPARAM>(&forget));
     std::printf("forgot %d icon(s) of %d window(s)\n", forget.deleted, forget.found);
     return forget.deleted > 0 ? 0 : 1;
@@ -183,12 +188,12 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "menus") == 0) {
         return printMenus(argv[2]);
     }
-    if ((argc == 3 || argc == 4) && std::strcmp(argv[1], "forget") == 0) {
-        return forgetIcons(argv[2], argc == 4 ? argv[3] : nullptr);
+    if (argc >= 4 && std::strcmp(argv[1], "forget") == 0) {
+        return forgetIcons(argv[2], argv[3], argv + 4, argc - 4);
     }
     std::fprintf(stderr,
                  "usage: tray_probe.exe window <title>\n"
                  "       tray_probe.exe menus <program file name>\n"
-                 "       tray_probe.exe forget <window class> [<program path>]\n");
+                 "       tray_probe.exe forget <window class> <program path> <id>...\n");
     return 2;
 }

@@ -20,7 +20,7 @@ from harness import batch_text  # noqa: E402
 from texts import (ADDING, CANCEL_ITEM, EMPTY_LAUNCH, EXIT_CANCELLED, EXIT_ITEM,  # noqa: E402
                    EXIT_ONE, EXIT_SELECTED, EXIT_TITLE, LAUNCH_ITEM, LAUNCHING, NO_BUTTON,
                    SECTION_END, YES_BUTTON, exit_many, launch_failed, launch_failed_box,
-                   launching, limit_reached, unloading)
+                   launching, launching_elevated, limit_reached, opening_location, unloading)
 from waits import first_true  # noqa: E402
 
 CMD = "C:\\windows\\system32\\cmd.exe"
@@ -74,6 +74,8 @@ class TrayTest(harness.WineTestCase):
                          files={} if ini is None else {"Perchlet.ini": ini})
         self._runs.append(run)
         expected = len(written["lines"]) if icons is None else icons
+        # The ids its icons have with the shell, from the commands as written.
+        run.icon_ids = testtools.icon_ids([line.split(",")[0] for line in written["lines"]])
 
         def added():
             return [m for m in run.messages() if m.startswith(ADDING)]
@@ -299,6 +301,30 @@ class TrayTest(harness.WineTestCase):
         self.assertNotIn(EXIT_SELECTED, run.messages())
         self.assertFalse(desktop.exit_dialogs(session))
 
+    def test_shift_right_click_extended_menu(self):
+        """Shift with the right button opens the menu with the task bar's shortcuts. Both are
+        chosen: the verb and the folder handed to the shell are traced, and the folder shows."""
+        session = self.session
+        run, (icon,) = self.start_tray(lambda folder: [marker_command(folder, "admin.txt")])
+        parameters = f"/c echo x > {run.win_folder}\\admin.txt"
+        for ups in (2, 1):  # from no selection Up selects the last item, "Open file location"
+            session.x("xdotool", "mousemove", *icon.center, "keydown", "shift", "click", "3",
+                      "keyup", "shift", check=True)
+            run.wait_until(lambda: desktop.popup_menus(session), 10, "the popup menu")
+            session.x("xdotool", "key", *["Up"] * ups, "Return", check=True)
+            self.wait_menu_closed()
+        run.wait_for_log(opening_location(CMD, "C:\\windows\\system32"))
+        self.wait_for_file(run, run.path("admin.txt"))
+        # Wine's shell shows the folder in its explorer, titled with the folder's name.
+        browsers = first_true(lambda: session.windows_titled("system32"), 15)
+        self.assertTrue(browsers, "the folder is shown")
+        for browser in browsers:
+            session.x("xdotool", "windowfocus", browser, "key", "alt+F4")
+        self.assertTrue(first_true(lambda: not session.windows_titled("system32"), 5))
+        self.assertEqual(run.messages()[-2:], [launching_elevated(CMD, parameters),
+                                               opening_location(CMD, "C:\\windows\\system32")])
+        self.assertFalse(run.boxes())
+
     # -- exit -------------------------------------------------------------------------------
 
     def test_exit_question_and_yes(self):
@@ -501,7 +527,7 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(len(tips), 3)
 
         # The shell forgets the icons, as a restarted one has.
-        code, output = testtools.forget_icons(session, run)
+        code, output = testtools.forget_icons(session, run, run.icon_ids)
         self.assertEqual(code, 0, output)
         self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
         self.assertTrue(run.running())
@@ -539,9 +565,12 @@ class TrayTest(harness.WineTestCase):
         self.addCleanup(fake.stop)
         tips = {1: "Entry 1", 2: "Entry 2", 3: "Entry 3"}
         run, icons = self.start_tray([f"{CMD} /c rem {n},{tip}" for n, tip in tips.items()])
+        # The shell is handed each command's own id; the requests name the entries by it.
+        entry_of = {uid: n for n, uid in enumerate(run.icon_ids, 1)}
 
         def asked(requests):
-            return [(r["message"], int(r["uid"]), r["action"], r["reply"]) for r in requests]
+            return [(r["message"], entry_of[int(r["uid"])], r["action"], r["reply"])
+                    for r in requests]
 
         def version_set(n):
             return ("SETVERSION", n, "passed", "1")
@@ -569,14 +598,14 @@ class TrayTest(harness.WineTestCase):
             if request["message"] == "SETVERSION":
                 continue
             # Every try hands the whole entry over: its tip, its message and its icon.
-            self.assertEqual(request["tip"], tips[int(request["uid"])])
+            self.assertEqual(request["tip"], tips[entry_of[int(request["uid"])]])
             self.assertEqual((request["flags"], request["width"], request["height"]),
                              ("7", "16", "16"))
         self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
         self.assertFalse([m for m in run.messages() if m.startswith("Warning: ")])
 
         # The task bar is created again and refuses entry 1 once more: it comes back too.
-        code, output = testtools.forget_icons(session, run)
+        code, output = testtools.forget_icons(session, run, run.icon_ids)
         self.assertEqual(code, 0, output)
         self.assertTrue(first_true(lambda: not session.tray_icons(), 10), "the icons went away")
         code, output = testtools.broadcast_taskbar_created(session)
@@ -591,6 +620,13 @@ class TrayTest(harness.WineTestCase):
         self.assertEqual(len(back), 3)
         self.assertEqual(len(session.tray_icons()), 3, "each icon docked once")
         self.assertTrue(run.running())
+
+        # Another run, a line added at the top, the others reordered and one repeated: each
+        # command keeps its id, and the repetition gets one of its own.
+        self.start_tray([f"{CMD} /c rem {n},Entry {n}" for n in (4, 3, 1, 2, 1)])
+        added = [(r["tip"], int(r["uid"])) for r in fake.requests()[23:] if r["message"] == "ADD"]
+        self.assertEqual(added[1:4], [(tips[n], run.icon_ids[n - 1]) for n in (3, 1, 2)])
+        self.assertEqual(len({uid for _, uid in added}), 5)
 
     # -- the limit --------------------------------------------------------------------------
 

@@ -1,6 +1,7 @@
 """The small Windows programs of tests/win32 that look at Perchlet from outside or stand in its
 way: tray_probe.exe, taskbar_created.exe, fake_tray.exe and hold_file.exe."""
 
+import functools
 import re
 import time
 from dataclasses import dataclass
@@ -91,9 +92,22 @@ def probe_menus(session, program="Perchlet.exe"):
             for line in text.splitlines() if line.startswith("menu\t")]
 
 
-def forget_icons(session, run):
-    """Makes the shell forget every icon of the run, as a restarted shell has."""
-    return _run_tool(session, "tray_probe.exe", "forget", "frmCommon", run.exe)
+def icon_ids(commands):
+    """The ids Perchlet gives these commands' icons: FNV-1a of the command as written, plus the
+    count of the same command before it, then the next free id."""
+    ids = []
+    for n, command in enumerate(commands):
+        value = functools.reduce(lambda h, b: (h ^ b) * 0x01000193 % 2**32, command.encode(),
+                                 0x811C9DC5) + commands[:n].count(command)
+        while value % 2**32 in ids + [0]:
+            value += 1
+        ids.append(value % 2**32)
+    return ids
+
+
+def forget_icons(session, run, ids):
+    """Makes the shell forget the run's icons of those ids, as a restarted shell has."""
+    return _run_tool(session, "tray_probe.exe", "forget", "frmCommon", run.exe, *map(str, ids))
 
 
 def broadcast_taskbar_created(session):

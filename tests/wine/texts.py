@@ -188,6 +188,14 @@ def launching(target, parameters=""):
     return f"{LAUNCHING}{target}' {description}"
 
 
+def launching_elevated(target, parameters=""):
+    return f"{launching(target, parameters)} with the verb 'runas'"
+
+
+def opening_location(target, folder):
+    return f"Opening file location of '{target}' in folder '{folder}'"
+
+
 def launch_failed(reason):
     return f"Error: Launch failed - Windows returned '{reason}'"
 
