@@ -117,8 +117,10 @@ void Win32Tray::endProgram() {
 }
 
 void Win32Tray::iconEvent(UINT id, UINT mouseMessage) {
-    // The keys' state as of the message being handled: the high bit is set while one is down.
-    const HeldKeys keys{GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0};
+    // The keys as they are now, a moment after the click: the shell sends the click, so this
+    // thread has read no key message that GetKeyState's view would follow.
+    const HeldKeys keys{(GetAsyncKeyState(VK_SHIFT) & 0x8000) != 0,
+                        (GetAsyncKeyState(VK_CONTROL) & 0x8000) != 0};
     entries_.iconEvent(id, mouseMessage, keys);
 }
 
