@@ -9,13 +9,15 @@
 
 namespace perchlet {
 
-// A larger icon file is not kept: the picture loaded from it stays as it is. Icons of every size
-// up to 256 pixels take some 400 KiB at most; 30 entries keep 30 MiB at the very worst.
+// A larger icon file is not kept: the picture loaded from it stays as it is. Of a file taken,
+// only the images a tray picture can use are kept (see from()).
 inline constexpr std::size_t kKeptIconFileLimit = std::size_t{1} << 20;
 
 class KeptIconFile {
 public:
-    // Nothing when the bytes are no icon file whose every image lies within them.
+    // Nothing when the bytes are no icon file whose every image lies within them. Keeps the
+    // images of at most 64 pixels, or the smallest when there is none, and of each size
+    // only the one of the most colours.
     static std::optional<KeptIconFile> from(std::vector<std::uint8_t> bytes);
 
     // The file's directory in the layout of an icon group resource, each image numbered by its

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 #include "icon_fakes.h"
@@ -251,6 +252,34 @@ TEST(KeptIconFile, TakesABuiltFileAndRefusesDamagedOnes) {
         EXPECT_FALSE(KeptIconFile::from(bad)) << at;
     }
     EXPECT_FALSE(KeptIconFile::from(Bytes(file.begin(), file.begin() + 21)));
+
+    // Only what a tray picture can use is kept: up to 64 pixels, else the smallest (0 is 256).
+    struct Case {
+        std::vector<std::uint8_t> widths;
+        std::vector<std::uint8_t> kept;
+    } cases[] = {{{32, 0, 16}, {32, 16}}, {{0, 128}, {128}}, {{64, 65}, {64}}, {{16, 16}, {16}}};
+    for (const auto& c : cases) {
+        std::vector<GroupEntry> entries;
+        for (std::uint16_t k = 0; k < c.widths.size(); ++k) {
+            const auto id = static_cast<std::uint16_t>(k + 1);
+            images.byId[id] = {ResourceStatus::Found, imageBytes(id, 9 + k)};
+            entries.push_back({c.widths[k], c.widths[k], 0, 1, 32, 9u + k, id});
+        }
+        const auto kept =
+            KeptIconFile::from(buildIcoFile(groupBytes(entries), images.lookup()).file);
+        ASSERT_TRUE(kept);
+        const auto group = kept->groupDirectory();
+        ASSERT_EQ(group.size(), 6 + 14 * c.kept.size());
+        EXPECT_EQ(group[4], c.kept.size());
+        for (std::size_t k = 0; k < c.kept.size(); ++k) {
+            EXPECT_EQ(group[6 + 14 * k], c.kept[k]);
+            const auto from = static_cast<std::uint16_t>(
+                std::find(c.widths.begin(), c.widths.end(), c.kept[k]) - c.widths.begin());
+            const auto image = kept->image(static_cast<int>(k + 1));
+            EXPECT_EQ(Bytes(image.begin(), image.end()),
+                      imageBytes(static_cast<std::uint16_t>(from + 1), 9u + from));
+        }
+    }
 }
 
 }  // namespace
