@@ -26,10 +26,13 @@ public:
     // The image of that number; empty for a number the directory does not give.
     std::span<const std::uint8_t> image(int id) const;
 
+    bool operator==(const KeptIconFile&) const = default;
+
 private:
     struct Place {
         std::size_t offset;
         std::size_t size;
+        bool operator==(const Place&) const = default;
     };
     std::vector<std::uint8_t> bytes_;
     std::vector<std::uint8_t> group_;

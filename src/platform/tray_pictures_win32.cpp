@@ -81,11 +81,11 @@ std::optional<std::vector<std::uint8_t>> readSmallFile(const std::string& path, 
 
 TrayPictures::TrayPictures(HINSTANCE instance) : instance_(instance), size_(smallIconSize()) {}
 
-TrayPictures::Loaded TrayPictures::load(const std::string& path) const {
+TrayPictures::Loaded TrayPictures::load(const std::string& path) {
     if (auto bytes = readSmallFile(path, kKeptIconFileLimit)) {
         if (auto file = KeptIconFile::from(std::move(*bytes))) {
             if (Picture picture = make(*file)) {
-                return {std::move(picture), std::move(file)};
+                return {std::move(picture), keep(std::move(*file))};
             }
         }
     }
@@ -93,7 +93,20 @@ TrayPictures::Loaded TrayPictures::load(const std::string& path) const {
     // before, and its picture kept as it is.
     IconHandle icon(static_cast<HICON>(LoadImageW(nullptr, toWide(path).c_str(), IMAGE_ICON,
                                                   size_.cx, size_.cy, LR_LOADFROMFILE)));
-    return {icon ? std::make_shared<IconHandle>(std::move(icon)) : nullptr, std::nullopt};
+    return {icon ? std::make_shared<IconHandle>(std::move(icon)) : nullptr, nullptr};
+}
+
+std::shared_ptr<const KeptIconFile> TrayPictures::keep(KeptIconFile file) {
+    // Many entries show one icon (documents of one type, one program's): one copy serves them.
+    std::erase_if(kept_, [](const auto& kept) { return kept.expired(); });
+    for (const auto& kept : kept_) {
+        if (auto same = kept.lock(); same && *same == file) {
+            return same;
+        }
+    }
+    auto shared = std::make_shared<const KeptIconFile>(std::move(file));
+    kept_.push_back(shared);
+    return shared;
 }
 
 Picture TrayPictures::make(const KeptIconFile& file) const {

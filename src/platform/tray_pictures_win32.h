@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "icons/kept_icon_file.h"
 #include "platform/handles.h"
@@ -24,9 +25,9 @@ public:
     // bytes when they are kept to make the picture again (none for a file too large to keep).
     struct Loaded {
         Picture picture;
-        std::optional<KeptIconFile> file;
+        std::shared_ptr<const KeptIconFile> file;
     };
-    Loaded load(const std::string& path) const;
+    Loaded load(const std::string& path);
     // The picture of a kept file at the tray's size now; null when it cannot be made.
     Picture make(const KeptIconFile& file) const;
     // The question-mark page, made when first wanted.
@@ -38,12 +39,16 @@ public:
     bool followScale();
 
 private:
+    std::shared_ptr<const KeptIconFile> keep(KeptIconFile file);
+
     HINSTANCE instance_;
     // The system's small icons at the task bar's scale, which the shell shows tray icons at.
     SIZE size_;
     Picture picDefault_;
     std::optional<BitmapPixels> cross_;  // read when first wanted
     bool crossRead_ = false;
+    // The files kept so far: entries whose files hold the same bytes share one copy.
+    std::vector<std::weak_ptr<const KeptIconFile>> kept_;
 };
 
 }  // namespace perchlet::win32

@@ -60,7 +60,7 @@ private:
     // The bytes of the icon file picTrayIcon_ came from, read once: a holding file may be
     // another run's icon by the time the scale changes. None for the default picture, or for
     // a file too large to keep, whose picture then stays as it is.
-    std::optional<KeptIconFile> pictureFile_;
+    std::shared_ptr<const KeptIconFile> pictureFile_;
     bool exitDisabled_;
     PopupMenu mnuPopup_;
     ShellIcon record_;
