@@ -21,8 +21,16 @@ bool Win32Files::exists(const std::string& path) const {
 }
 
 void Win32Files::createFolder(const std::string& path) {
-    if (!CreateDirectoryW(toWide(path).c_str(), nullptr)) {
-        raiseLastError();
+    const std::wstring wide = toWide(path);
+    if (!CreateDirectoryW(wide.c_str(), nullptr)) {
+        const DWORD error = GetLastError();
+        // Another run that started at the same moment made it first: the folder is there.
+        const DWORD attributes = GetFileAttributesW(wide.c_str());
+        if (error == ERROR_ALREADY_EXISTS && attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            return;
+        }
+        raiseWindowsError(error);
     }
 }
 
